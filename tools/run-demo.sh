@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds the program, makes a small demo trade database and starts the
+# program on it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"
+if [ ! -x build/app/ViridazIZ ]; then
+  echo "The program is not built yet: the libraries and tests are."
+  exit 0
+fi
+demo="$(pwd)/build/demo/TradeDB"
+build/tools/make-demo-db "$demo"
+echo "Demo database: $demo"
+echo "Type this directory into the program's directory field."
+exec build/app/ViridazIZ
