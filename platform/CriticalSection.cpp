@@ -1,0 +1,3 @@
+#include "platform/CriticalSection.h"
+
+// Everything is inline; this file keeps the one-header-one-source layout.
