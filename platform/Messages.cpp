@@ -48,7 +48,18 @@ bool Find(HWND window, TWindowEntry& entry) {
     return true;
 }
 
+thread_local std::function<void()> threadPump;
+
+void RunThreadPump() {
+    if (threadPump)
+        threadPump();
+}
+
 } // namespace
+
+void SetThreadMessagePump(std::function<void()> pump) {
+    threadPump = std::move(pump);
+}
 
 HWND CreateMessageWindow(TWndProc proc) {
     auto& registry = Registry();
@@ -102,6 +113,7 @@ LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool PeekMessage(TMsg& msg, bool remove) {
+    RunThreadPump();
     auto queue = CurrentQueue();
     std::lock_guard guard(queue->Lock);
     if (queue->Messages.empty())
@@ -114,8 +126,23 @@ bool PeekMessage(TMsg& msg, bool remove) {
 
 bool GetMessage(TMsg& msg, int timeoutMs) {
     auto queue = CurrentQueue();
-    std::unique_lock guard(queue->Lock);
     auto ready = [&] { return !queue->Messages.empty(); };
+    if (threadPump) {
+        // The outside source cannot wake the queue, so it is polled.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            RunThreadPump();
+            std::unique_lock guard(queue->Lock);
+            if (queue->Ready.wait_for(guard, std::chrono::milliseconds(10), ready)) {
+                msg = queue->Messages.front();
+                queue->Messages.pop_front();
+                return true;
+            }
+            if (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline)
+                return false;
+        }
+    }
+    std::unique_lock guard(queue->Lock);
     if (timeoutMs < 0)
         queue->Ready.wait(guard, ready);
     else if (!queue->Ready.wait_for(guard, std::chrono::milliseconds(timeoutMs), ready))

@@ -53,4 +53,9 @@ bool GetMessage(TMsg& msg, int timeoutMs);
 // thread.
 LRESULT DispatchMessage(const TMsg& msg);
 
+// A source of messages outside the queue, such as the calling thread's X
+// connection: PeekMessage and GetMessage on this thread run it first so that
+// it can post what it has into the queue. An empty function removes it.
+void SetThreadMessagePump(std::function<void()> pump);
+
 } // namespace platform
