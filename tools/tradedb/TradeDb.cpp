@@ -10,7 +10,9 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -133,20 +135,80 @@ void PutAlpha(TPxTable& table, std::vector<char>& record, const char* column,
     std::memcpy(record.data() + offset, bytes.data(), bytes.size());
 }
 
+void PatchU16(std::string& bytes, size_t at, unsigned value) {
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>((value >> 8) & 0xFF);
+}
+
+// The library writes the header of an empty table; records are encoded by its
+// field functions and laid into blocks here in one pass, as its own record
+// writer would lay them (full blocks in order, the last one partly filled),
+// because writing a million records through it one by one takes a minute.
 void WriteTable(const std::string& path, const std::vector<TColumn>& columns, int codePage,
                 size_t rows,
                 const std::function<void(TPxTable&, std::vector<char>&, size_t)>& fill) {
     std::error_code ec;
     std::filesystem::remove(path, ec);
-    TPxTable table;
-    table.Create(path, columns, codePage);
-    std::vector<char> record(PX_get_recordsize(table.Doc));
-    for (size_t i = 0; i < rows; ++i) {
-        std::fill(record.begin(), record.end(), 0);
-        fill(table, record, i);
-        if (PX_put_record(table.Doc, record.data()) < 0)
-            table.Fail("cannot write a record to " + path);
+    std::string records;
+    size_t recordSize = 0;
+    {
+        TPxTable table;
+        table.Create(path, columns, codePage);
+        recordSize = static_cast<size_t>(PX_get_recordsize(table.Doc));
+        std::vector<char> record(recordSize);
+        records.reserve(rows * recordSize);
+        for (size_t i = 0; i < rows; ++i) {
+            std::fill(record.begin(), record.end(), 0);
+            fill(table, record, i);
+            records.append(record.data(), record.size());
+        }
     }
+    if (rows == 0)
+        return;
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (bytes.size() < 0x78)
+        throw std::runtime_error("pxlib wrote no header to " + path);
+    const size_t headerSize =
+        static_cast<unsigned char>(bytes[2]) | (static_cast<unsigned char>(bytes[3]) << 8);
+    int blockCode = static_cast<unsigned char>(bytes[5]);
+    auto perBlock = [&](int code) { return (static_cast<size_t>(code) * 1024 - 6) / recordSize; };
+    // Larger blocks when the table would need more block numbers than 16 bits hold.
+    while ((rows + perBlock(blockCode) - 1) / perBlock(blockCode) > 65535 && blockCode < 32)
+        ++blockCode;
+    const size_t per = perBlock(blockCode);
+    const size_t blocks = (rows + per - 1) / per;
+    if (blocks > 65535)
+        throw std::runtime_error("too many records for one table: " + path);
+    const size_t blockSize = static_cast<size_t>(blockCode) * 1024;
+    bytes.resize(headerSize);
+    bytes[5] = static_cast<char>(blockCode);
+    const uint32_t count = static_cast<uint32_t>(rows);
+    for (int i = 0; i < 4; ++i)
+        bytes[6 + i] = static_cast<char>((count >> (8 * i)) & 0xFF);
+    PatchU16(bytes, 0x0A, static_cast<unsigned>(blocks)); // next block to use
+    PatchU16(bytes, 0x0C, static_cast<unsigned>(blocks)); // blocks in the file
+    PatchU16(bytes, 0x0E, 1);                             // first data block
+    PatchU16(bytes, 0x10, static_cast<unsigned>(blocks)); // last data block
+    PatchU16(bytes, 0x3A, static_cast<unsigned>(blocks));
+    bytes.reserve(headerSize + blocks * blockSize);
+    for (size_t b = 0; b < blocks; ++b) {
+        const size_t first = b * per;
+        const size_t n = std::min(per, rows - first);
+        std::string block(blockSize, '\0');
+        PatchU16(block, 0, b + 1 < blocks ? static_cast<unsigned>(b + 2) : 0);
+        PatchU16(block, 2, static_cast<unsigned>(b));
+        PatchU16(block, 4, static_cast<unsigned>((n - 1) * recordSize));
+        block.replace(6, n * recordSize, records, first * recordSize, n * recordSize);
+        bytes += block;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush())
+        throw std::runtime_error("cannot write " + path);
 }
 
 std::string TablePath(const std::string& dir, const char* name) {
