@@ -83,9 +83,9 @@ bool ParseBool(const std::string& text, bool& out) {
     return false;
 }
 
-std::int64_t RoundHalfEven(double value, const char* from) {
+std::int64_t RoundHalfEven(double value, const char* from, const char* target) {
     if (!std::isfinite(value) || value >= 9223372036854775808.0 || value < -9223372036854775808.0)
-        CastError(from, "Int64");
+        CastError(from, target);
     // nearbyint honours the rounding mode; round-to-nearest is halves to even.
     int saved = std::fegetround();
     std::fesetround(FE_TONEAREST);
@@ -142,6 +142,10 @@ std::string TVariant::ToString() const {
 }
 
 std::int64_t TVariant::ToInt64() const {
+    return ToInteger("Int64");
+}
+
+std::int64_t TVariant::ToInteger(const char* target) const {
     if (auto* s = std::get_if<std::string>(&Value)) {
         std::int64_t i;
         double d;
@@ -149,21 +153,21 @@ std::int64_t TVariant::ToInt64() const {
         if (ParseInteger(*s, i))
             return i;
         if (ParseFloat(*s, d))
-            return RoundHalfEven(d, "String");
+            return RoundHalfEven(d, "String", target);
         if (ParseBool(*s, b))
             return b ? -1 : 0;
-        CastError("String", "Int64");
+        CastError("String", target);
     }
     if (auto* i = std::get_if<std::int64_t>(&Value))
         return *i;
     if (auto* d = std::get_if<double>(&Value))
-        return RoundHalfEven(*d, "Double");
+        return RoundHalfEven(*d, "Double", target);
     // The platform's true is all bits set.
     return std::get<bool>(Value) ? -1 : 0;
 }
 
 std::int32_t TVariant::ToInt32() const {
-    std::int64_t value = ToInt64();
+    std::int64_t value = ToInteger("Integer");
     if (value < std::numeric_limits<std::int32_t>::min() ||
         value > std::numeric_limits<std::int32_t>::max())
         CastError(TypeName(), "Integer");

@@ -31,6 +31,8 @@ public:
     const char* TypeName() const;
 
 private:
+    std::int64_t ToInteger(const char* target) const;
+
     std::variant<std::string, std::int64_t, double, bool> Value;
 };
 
