@@ -4,6 +4,7 @@
 #include "db/Evaluator.h"
 
 #include <algorithm>
+#include <span>
 #include <unordered_map>
 
 namespace db {
@@ -336,7 +337,7 @@ size_t ExecuteUpdate(TUpdate& update, TCatalog& catalog, const TParamValues& par
     ctx.Rows = &current;
 
     // A column fixed by "=" to a value that needs no row finds its rows by hash.
-    const std::vector<uint32_t>* lookup = nullptr;
+    std::span<const uint32_t> lookup;
     bool useLookup = false;
     for (TExpr* p : parts) {
         if (p->Kind != TExprKind::Binary || p->Op != TBinaryOp::Eq)
@@ -354,8 +355,6 @@ size_t ExecuteUpdate(TUpdate& update, TCatalog& catalog, const TParamValues& par
                                   type == TFieldType::AutoInc || type == TFieldType::Number ||
                                   type == TFieldType::Currency || type == TFieldType::Bcd;
         if (v.IsNull()) {
-            static const std::vector<uint32_t> none;
-            lookup = &none;
             useLookup = true;
             break;
         }
@@ -367,8 +366,7 @@ size_t ExecuteUpdate(TUpdate& update, TCatalog& catalog, const TParamValues& par
     }
     std::vector<uint32_t> rows;
     if (useLookup) {
-        if (lookup)
-            rows = *lookup;
+        rows.assign(lookup.begin(), lookup.end());
     } else {
         rows.resize(file.RecordCount());
         for (size_t i = 0; i < rows.size(); ++i)
@@ -376,12 +374,6 @@ size_t ExecuteUpdate(TUpdate& update, TCatalog& catalog, const TParamValues& par
     }
 
     std::vector<TFieldWrite> writes;
-    struct TIndexMove {
-        uint32_t Row;
-        int Field;
-        TValue From;
-    };
-    std::vector<TIndexMove> moves;
     size_t changed = 0;
     std::vector<TValue> values(targets.size());
     for (uint32_t row : rows) {
@@ -400,22 +392,21 @@ size_t ExecuteUpdate(TUpdate& update, TCatalog& catalog, const TParamValues& par
                 throw EDatabaseError("Значение не может быть записано в столбец \"" + info.Name +
                                      "\" таблицы \"" + slots[0].Name + "\": " + reason +
                                      "; ничего не изменено");
-            if (entry.Indexes.count(targets[i]))
-                moves.push_back({row, targets[i], file.Value(row, targets[i])});
             writes.push_back({row, targets[i], std::move(*bytes)});
         }
         ++changed;
     }
+    // An index on a field that changes is dropped and rebuilt when next
+    // needed; so is every index when a write fails part way.
     try {
         file.Write(writes);
     } catch (...) {
-        // Some rows may have been written before the failure; rebuild the
-        // indexes from the file rather than trust them.
         entry.Indexes.clear();
         throw;
     }
-    for (const TIndexMove& m : moves)
-        entry.Indexes[m.Field]->Move(m.Row, m.From, file.Value(m.Row, m.Field));
+    if (changed > 0)
+        for (int field : targets)
+            entry.Indexes.erase(field);
     return changed;
 }
 

@@ -217,6 +217,26 @@ std::string BcdToText(std::string_view bytes, int decimals, bool& isNull) {
     return text;
 }
 
+bool DecodeNumber(TFieldType type, std::string_view bytes, double& value) {
+    switch (type) {
+    case TFieldType::Short:
+    case TFieldType::Long:
+    case TFieldType::AutoInc:
+        if (AllZero(bytes))
+            return false;
+        value = static_cast<double>(DecodeInteger(bytes));
+        return true;
+    case TFieldType::Number:
+    case TFieldType::Currency:
+        if (AllZero(bytes))
+            return false;
+        value = DecodeDouble(bytes);
+        return true;
+    default:
+        return false;
+    }
+}
+
 TValue DecodeField(TFieldType type, int sizeByte, std::string_view bytes, int codePage) {
     TValue v;
     switch (type) {

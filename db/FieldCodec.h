@@ -39,6 +39,10 @@ const char* FieldTypeName(TFieldType type);
 
 TValue DecodeField(TFieldType type, int sizeByte, std::string_view bytes, int codePage);
 
+// A number field's value as a double without building a TValue, for scans
+// over millions of rows; false for blank fields and other types.
+bool DecodeNumber(TFieldType type, std::string_view bytes, double& value);
+
 // The bytes for value in a field of this type; nullopt with a reason when the
 // value cannot be stored there (out of range, wrong kind).
 std::optional<std::string> EncodeField(TFieldType type, int sizeByte, int length,

@@ -293,17 +293,14 @@ TValue TTableFile::Value(size_t row, int field) const {
 
 void TTableFile::Stamp() {
     std::error_code ec;
-    auto size = fs::file_size(FilePath, ec);
-    StampSize = ec ? -1 : static_cast<int64_t>(size);
     auto time = fs::last_write_time(FilePath, ec);
     StampTime = ec ? 0 : static_cast<int64_t>(time.time_since_epoch().count());
 }
 
+// Any write by another program moves the modification time; one stat per
+// statement is the whole cost of never working on a stale copy.
 bool TTableFile::ChangedOnDisk() const {
     std::error_code ec;
-    auto size = fs::file_size(FilePath, ec);
-    if (ec || static_cast<int64_t>(size) != StampSize)
-        return true;
     auto time = fs::last_write_time(FilePath, ec);
     return ec || static_cast<int64_t>(time.time_since_epoch().count()) != StampTime;
 }
@@ -317,13 +314,31 @@ void TTableFile::Write(const std::vector<TFieldWrite>& writes) {
             Writer =
                 platform::TFile(FilePath, platform::TAccess::ReadWrite, platform::TShare::DenyNone,
                                 platform::TDisposition::OpenExisting);
+        // Fields that change in one record and lie side by side go out in
+        // one write; bytes that stay the same are not written at all.
+        std::vector<std::pair<int64_t, const TFieldWrite*>> pending;
+        pending.reserve(writes.size());
         for (const TFieldWrite& w : writes) {
             const TFieldInfo& f = FieldList[static_cast<size_t>(w.Field)];
             const int64_t at = RecordOffsets[w.Row] + f.Offset;
-            if (std::memcmp(Data.data() + at, w.Bytes.data(), w.Bytes.size()) == 0)
-                continue;
-            Writer.WriteAt(at, w.Bytes.data(), w.Bytes.size());
-            std::memcpy(Data.data() + at, w.Bytes.data(), w.Bytes.size());
+            if (std::memcmp(Data.data() + at, w.Bytes.data(), w.Bytes.size()) != 0)
+                pending.emplace_back(at, &w);
+        }
+        std::sort(pending.begin(), pending.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::string run;
+        for (size_t i = 0; i < pending.size();) {
+            const int64_t start = pending[i].first;
+            run = pending[i].second->Bytes;
+            size_t j = i + 1;
+            while (j < pending.size() &&
+                   pending[j].first == start + static_cast<int64_t>(run.size())) {
+                run += pending[j].second->Bytes;
+                ++j;
+            }
+            Writer.WriteAt(start, run.data(), run.size());
+            std::memcpy(Data.data() + start, run.data(), run.size());
+            i = j;
         }
     } catch (const platform::EOSError& e) {
         Stamp();

@@ -80,7 +80,6 @@ private:
     bool IsKeyed = false;
     int KeyFields = 0;
     std::string WriteRefusal;
-    int64_t StampSize = -1;
     int64_t StampTime = 0;
     platform::TFile Writer;
 };
