@@ -61,16 +61,14 @@ void TThread::Start() {
     std::lock_guard guard(StateLock);
     if (Started)
         return;
-    {
-        auto& running = Running();
-        std::lock_guard count(running.Lock);
-        ++running.Count;
-    }
-    // The new thread waits for StateLock, so Handle is set before it can run
-    // (and, freeing itself, detach it).
+    // The new thread waits for StateLock, so Handle is set and the thread
+    // counted before it can run (and, freeing itself, detach it).
     Handle = std::thread(ThreadProc, this);
     OwnId = Handle.get_id();
     Started = true;
+    auto& running = Running();
+    std::lock_guard count(running.Lock);
+    ++running.Count;
 }
 
 void TThread::ThreadProc(TThread* self) {

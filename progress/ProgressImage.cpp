@@ -105,8 +105,12 @@ void TProgressViewer::ComposeFrame() {
         // Sent on every path, so that the window shows whatever the frame
         // holds even after a failed composition.
         ~TPaintAtEnd() {
-            platform::SendMessage(Viewer.WindowHandle, WM_PAINTREQUEST,
-                                  reinterpret_cast<platform::WPARAM>(&Viewer), 0);
+            try {
+                platform::SendMessage(Viewer.WindowHandle, WM_PAINTREQUEST,
+                                      reinterpret_cast<platform::WPARAM>(&Viewer), 0);
+            } catch (...) {
+                // The next tick paints again.
+            }
         }
     } paint{*this};
 
