@@ -86,8 +86,9 @@ std::string TNMQLogger::FormatLine(const std::string& text, TLogLevel level) con
     std::string_view trimmed = TrimLogText(text);
     if (trimmed.empty())
         return std::string();
-    return LayoutLine(layout, trimmed, level, platform::Now(), platform::GetCurrentProcessId(),
-                      platform::GetCurrentThreadId());
+    return LayoutLine(layout, trimmed, level, platform::Now(),
+                      ShowProcessId ? platform::GetCurrentProcessId() : 0,
+                      ShowThreadId ? platform::GetCurrentThreadId() : 0);
 }
 
 void TNMQLogger::Write(const std::string& text, TLogLevel level) {
@@ -99,18 +100,13 @@ void TNMQLogger::Write(const std::string& text, TLogLevel level) {
     std::string written(TrimLogText(text));
     try {
         line = FormatLine(text, level);
-        bool exists = platform::FileExists(FileName);
-        modeName = exists ? "fmOpenWrite" : "fmCreate";
-        platform::TFile file =
-            exists
-                ? CreateStreamWithRetry(FileName, fmOpenWrite | fmShareDenyNone, DefaultOpenTimeout)
-                : CreateStreamWithRetry(FileName, fmCreate, DefaultOpenTimeout);
+        platform::TFile file = OpenLogFile(modeName);
         modeName += "-OK";
         written = line + "\r\n";
         std::string bytes = platform::Utf8ToCodePage(written, 1251);
-        file.Seek(0, SEEK_END);
+        int64_t size = file.Seek(0, SEEK_END);
         file.Write(bytes.data(), bytes.size());
-        int64_t size = file.Size();
+        size += static_cast<int64_t>(bytes.size());
         file.Close();
         if (size > SizeLimitThreshold(SizeLimit))
             ApplySizeLimit();
@@ -152,6 +148,24 @@ void TNMQLogger::Write(const std::string& text, TLogLevel level) {
         }
     }
     Unlock();
+}
+
+platform::TFile TNMQLogger::OpenLogFile(std::string& modeName) {
+    constexpr uint16_t kAppendMode = fmOpenWrite | fmShareDenyNone;
+    // The usual case, a log that exists, costs one open; the existence test
+    // decides the mode only when that open fails.
+    try {
+        platform::TFile file = OpenWithMode(FileName, kAppendMode);
+        modeName = "fmOpenWrite";
+        return file;
+    } catch (const platform::EOSError&) {
+    }
+    if (platform::FileExists(FileName)) {
+        modeName = "fmOpenWrite";
+        return CreateStreamWithRetry(FileName, kAppendMode, DefaultOpenTimeout);
+    }
+    modeName = "fmCreate";
+    return CreateStreamWithRetry(FileName, fmCreate, DefaultOpenTimeout);
 }
 
 void TNMQLogger::Remember(const std::string& line) {

@@ -86,6 +86,9 @@ private:
     bool UseMutex = true;
     std::deque<std::string> RecentLines;
 
+    // Opens for appending ("fmOpenWrite") or creates ("fmCreate"); sets the
+    // mode name before the open that may fail.
+    platform::TFile OpenLogFile(std::string& modeName);
     void Remember(const std::string& line);
 };
 

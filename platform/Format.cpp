@@ -152,7 +152,8 @@ std::string Scientific(long double value, int precision) {
     if (d.Negative && !d.D.empty())
         out += '-';
     out += DigitAt(d, 0);
-    out += DecimalSeparator();
+    if (precision > 1)
+        out += DecimalSeparator();
     for (int i = 1; i < precision; ++i)
         out += DigitAt(d, i);
     int exp = d.D.empty() ? 0 : d.Exp - 1;
