@@ -11,7 +11,7 @@ if [ ! -x build/app/ViridazIZ ]; then
   exit 0
 fi
 demo="$(pwd)/build/demo/TradeDB"
-build/tools/make-demo-db "$demo"
+build/tools/demo/make-demo-db "$demo"
 echo "Demo database: $demo"
 echo "Type this directory into the program's directory field."
 exec build/app/ViridazIZ

@@ -1,0 +1,33 @@
+// Stands in for the text editor the program opens its log with: takes the
+// file name the same way (the rest of the command line) and shows it.
+#include "app/Dialogs.h"
+#include "app/LogViewer.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    std::string path;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            path += ' ';
+        path += argv[i];
+    }
+    TLogViewer viewer;
+    bool loaded = false;
+    CallGuarded([&] {
+        viewer.LoadFile(path);
+        loaded = true;
+    });
+    if (!loaded)
+        return 1;
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        viewer.move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, viewer.size(),
+                                        screen->availableGeometry())
+                        .topLeft());
+    viewer.show();
+    return application.exec();
+}
