@@ -5,6 +5,7 @@
 #include "app/MainFrm.h"
 #include "log/NMQLogger.h"
 #include "platform/System.h"
+#include "platform/Thread.h"
 #include "platform/WinExec.h"
 #include "progress/ProgressViewer.h"
 
@@ -48,6 +49,9 @@ int main(int argc, char** argv) {
     form->hide();
 
     MainFrmShutdown();
+    // A progress window told to close a moment ago may still be on its way
+    // out, and it unregisters itself from what the viewer unit frees next.
+    platform::TThread::WaitForAllThreads(5000);
     ProgressViewerShutdown();
     NMQLoggerShutdown();
     Form1 = nullptr;

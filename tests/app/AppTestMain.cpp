@@ -1,8 +1,10 @@
 // The program's units started as the program starts them, around the tests.
 #include "log/NMQLogger.h"
+#include "platform/Thread.h"
 #include "progress/ProgressViewer.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
@@ -13,6 +15,10 @@ int main(int argc, char** argv) {
     {
         QApplication application(argc, argv);
         result = RUN_ALL_TESTS();
+    }
+    if (!platform::TThread::WaitForAllThreads(5000)) {
+        std::fprintf(stderr, "a progress viewer's thread outlived its run\n");
+        result = 1;
     }
     ProgressViewerShutdown();
     NMQLoggerShutdown();
