@@ -4,6 +4,8 @@
 #include "platform/Screen.h"
 #include "platform/X11Window.h"
 
+#include <cstdint>
+
 namespace progress {
 
 std::string ProgressApplicationName = "Ваше приложение";
@@ -188,9 +190,15 @@ void TProgressViewer::ChangeStringParams(std::int32_t number,
             case spFontStyle:
                 copy.FontStyle = static_cast<TFontStyles>(value.ToInt64() & 0xFF);
                 break;
-            case spFontColor:
-                copy.FontColor = static_cast<TColor>(value.ToInt32());
+            case spFontColor: {
+                // A colour is 32 bits whichever way the caller spelled it:
+                // system colours such as 0xFF00000F do not fit a signed value.
+                std::int64_t color = value.ToInt64();
+                if (color < INT32_MIN || color > static_cast<std::int64_t>(UINT32_MAX))
+                    value.ToInt32(); // raises the conversion error
+                copy.FontColor = static_cast<TColor>(color);
                 break;
+            }
             default:
                 break; // unknown selectors are skipped with their values
             }

@@ -209,7 +209,9 @@ platform::TDateTime ElapsedTimeOfDay(platform::TDateTime start, platform::TDateT
 
 } // namespace progress
 
+using progress::EProgressException;
 using progress::TProgressViewer;
+using progress::TViewerEvent;
 
 // Unit start-up: the registry of viewer windows and the window class. Unit
 // shutdown: the registry freed (the class stays registered).

@@ -256,6 +256,10 @@ TEST_F(ViewerLines, ChangeStringParamsConvertsValuesAndStoresThemAsTheyAre) {
              EXPECT_EQ(l.FontColor, 0x20000000u);
              EXPECT_EQ(l.FontName, "");
          }},
+        {"system colour fits although above the signed range",
+         {spFontColor},
+         {platform::clBtnFace},
+         [](const TStringInfo& l) { EXPECT_EQ(l.FontColor, platform::clBtnFace); }},
         {"alignment keeps the low byte",
          {spAlignment},
          {258},

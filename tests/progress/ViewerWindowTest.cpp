@@ -16,7 +16,7 @@ using namespace progress;
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 3000) {
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
@@ -41,6 +41,19 @@ unsigned long ShownWindow(TProgressViewer* viewer) {
     return xid;
 }
 
+// Ends a viewer however the test leaves, so that a failed check does not
+// leave its thread drawing after the test. Now() ends it early; after that
+// the viewer may be gone and is not touched again.
+struct TTerminateAtEnd {
+    TProgressViewer* Viewer;
+    void Now() {
+        if (Viewer)
+            Viewer->Terminate();
+        Viewer = nullptr;
+    }
+    ~TTerminateAtEnd() { Now(); }
+};
+
 class ViewerWindow : public testing::Test {
 protected:
     void SetUp() override {
@@ -57,6 +70,7 @@ protected:
 TEST_F(ViewerWindow, AppearsAtItsPlaceAboveOtherWindowsAndGoesAwayOnTerminate) {
     unsigned long below = xprobe::CreateNormalWindow(300, 700, 700, 300);
     auto* viewer = new TProgressViewer("Выполняется коррекция базы данных", true, false);
+    TTerminateAtEnd end{viewer};
     viewer->Position = 42;
     unsigned long xid = ShownWindow(viewer);
     ASSERT_NE(xid, 0u);
@@ -77,7 +91,7 @@ TEST_F(ViewerWindow, AppearsAtItsPlaceAboveOtherWindowsAndGoesAwayOnTerminate) {
     std::filesystem::create_directories(ARTIFACT_DIR);
     EXPECT_TRUE(xprobe::Screenshot(std::string(ARTIFACT_DIR) + "/progress-viewer.png"));
 
-    viewer->Terminate();
+    end.Now();
     EXPECT_TRUE(WaitUntil([&] { return !xprobe::Geometry(xid).Viewable; }, 2000));
     EXPECT_TRUE(platform::TThread::WaitForAllThreads(5000));
     EXPECT_FALSE(xprobe::Geometry(xid).Exists); // gone with its thread's connection
@@ -94,6 +108,7 @@ struct TCancelCount {
 TEST_F(ViewerWindow, EscCancelsOnEveryKeyDownOtherKeysAndCloseDoNothing) {
     TCancelCount cancels;
     auto* viewer = new TProgressViewer("Esc", true, false);
+    TTerminateAtEnd end{viewer};
     viewer->OnCancel = cancels.Handler();
     unsigned long xid = ShownWindow(viewer);
     ASSERT_NE(xid, 0u);
@@ -113,12 +128,12 @@ TEST_F(ViewerWindow, EscCancelsOnEveryKeyDownOtherKeysAndCloseDoNothing) {
     EXPECT_TRUE(WaitUntil([&] { return cancels.Calls == 2; }));
     EXPECT_TRUE(viewer->Cancelled);
     EXPECT_TRUE(xprobe::Geometry(xid).Viewable); // cancelling does not end the viewer
-    viewer->Terminate();
 }
 
 TEST_F(ViewerWindow, ClickOnCancelButtonCancels) {
     TCancelCount cancels;
     auto* viewer = new TProgressViewer("Кнопка", true, true);
+    TTerminateAtEnd end{viewer};
     viewer->OnCancel = cancels.Handler();
     unsigned long xid = ShownWindow(viewer);
     ASSERT_NE(xid, 0u);
@@ -132,39 +147,47 @@ TEST_F(ViewerWindow, ClickOnCancelButtonCancels) {
     xprobe::Click(g.X + button.X + 50, g.Y + button.Y + 12);
     EXPECT_TRUE(WaitUntil([&] { return cancels.Calls == 1; }));
     EXPECT_TRUE(viewer->Cancelled);
-    viewer->Terminate();
 }
 
 TEST_F(ViewerWindow, TwoViewersCancelIndependently) {
-    TCancelCount wideCancels, narrowCancels;
+    TCancelCount wideCancels, tallCancels;
     auto* wide = new TProgressViewer("Широкое", true, false);
+    TTerminateAtEnd endWide{wide};
     wide->SetRequestedWidth(800);
     wide->OnCancel = wideCancels.Handler();
-    auto* narrow = new TProgressViewer("Узкое", false, false);
-    narrow->SetRequestedWidth(225);
-    narrow->OnCancel = narrowCancels.Handler();
+    // Narrow and taller: its top rises above the wide one, whichever of the
+    // two is raised last.
+    auto* tall = new TProgressViewer("Высокое", false, false);
+    TTerminateAtEnd endTall{tall};
+    tall->SetRequestedWidth(225);
+    tall->SetString(2000, "1\n2\n3\n4\n5\n6", taCenter, false, 0, 0, 12, "");
+    tall->OnCancel = tallCancels.Handler();
     unsigned long wideWindow = ShownWindow(wide);
-    unsigned long narrowWindow = ShownWindow(narrow);
+    unsigned long tallWindow = ShownWindow(tall);
     ASSERT_TRUE(WaitUntil([&] { return xprobe::Geometry(wideWindow).Width == 800; }));
-    ASSERT_TRUE(WaitUntil([&] { return xprobe::Geometry(narrowWindow).Width == 225; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        auto t = xprobe::Geometry(tallWindow);
+        return t.Width == 225 && t.Y + 20 < xprobe::Geometry(wideWindow).Y;
+    }));
     auto w = xprobe::Geometry(wideWindow);
-    auto n = xprobe::Geometry(narrowWindow);
+    auto t = xprobe::Geometry(tallWindow);
 
-    xprobe::Click(w.X + 10, w.Y + w.Height - 10); // left of the narrow one
+    xprobe::Click(w.X + 10, w.Y + w.Height - 10); // left of the tall one
     xprobe::Key("Escape");
     EXPECT_TRUE(WaitUntil([&] { return wideCancels.Calls == 1; }));
-    xprobe::Click(n.X + n.Width / 2, n.Y + 10);
+    xprobe::Click(t.X + t.Width / 2, t.Y + 10); // above the wide one
     xprobe::Key("Escape");
-    EXPECT_TRUE(WaitUntil([&] { return narrowCancels.Calls == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return tallCancels.Calls == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     EXPECT_EQ(wideCancels.Calls, 1);
-    EXPECT_EQ(narrowCancels.Calls, 1);
-    wide->Terminate();
-    narrow->Terminate();
+    EXPECT_EQ(tallCancels.Calls, 1);
+    EXPECT_TRUE(wide->Cancelled);
+    EXPECT_TRUE(tall->Cancelled);
 }
 
 TEST_F(ViewerWindow, ShowCancelRequestedShowsAndHidesTheButton) {
     auto* viewer = new TProgressViewer("Кнопка по запросу", true, false);
+    TTerminateAtEnd end{viewer};
     unsigned long xid = ShownWindow(viewer);
     ASSERT_NE(xid, 0u);
     unsigned long button = platform::X11WindowId(viewer->CancelButtonHandle);
@@ -175,9 +198,11 @@ TEST_F(ViewerWindow, ShowCancelRequestedShowsAndHidesTheButton) {
     auto g = xprobe::ChildGeometry(button);
     EXPECT_EQ(g.X, viewer->WindowWidth - 120);
     EXPECT_EQ(g.Y, viewer->WindowHeight - 30);
+    std::this_thread::sleep_for(std::chrono::milliseconds(120)); // a frame with the button
+    std::filesystem::create_directories(ARTIFACT_DIR);
+    EXPECT_TRUE(xprobe::Screenshot(std::string(ARTIFACT_DIR) + "/progress-viewer-cancel.png"));
     viewer->SetShowCancelRequested(false);
     EXPECT_TRUE(WaitUntil([&] { return !xprobe::ChildGeometry(button).Viewable; }));
-    viewer->Terminate();
 }
 
 TEST_F(ViewerWindow, TerminatedBeforeItsThreadBeganShowsNothingAndRunsNoWorker) {
@@ -210,6 +235,7 @@ TEST_F(ViewerWindow, WorkerStaysValidUntilTheViewerEndsEvenWhenWorkProcThrows) {
 
 TEST_F(ViewerWindow, PaintRequestForAnotherObjectIsIgnored) {
     auto* viewer = new TProgressViewer("Чужой запрос", true, false);
+    TTerminateAtEnd end{viewer};
     unsigned long xid = ShownWindow(viewer);
     ASSERT_NE(xid, 0u);
     int notAViewer = 0;
@@ -217,7 +243,6 @@ TEST_F(ViewerWindow, PaintRequestForAnotherObjectIsIgnored) {
                           reinterpret_cast<platform::WPARAM>(&notAViewer), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_TRUE(xprobe::Geometry(xid).Viewable);
-    viewer->Terminate();
 }
 
 } // namespace
