@@ -1,0 +1,1 @@
+UPDATE Batches b SET b."Count" = b."Count" + :AddCount, b.Ostatok=0 WHERE b.ID_P=:ID_P

@@ -1,0 +1,1 @@
+SELECT * FROM "Goods.db" AS g WHERE NOT (g.Name = 'O''Brien' OR -g.id_goods * 2.5e1 / 3 <> 7) AND Kod IS NOT NULL

@@ -1,0 +1,1 @@
+UPDATE GoodsMotion gm SET gm."Count" = gm."Count" + :AddCount WHERE gm.ID_P=:ID_P AND gm."Type"=0

@@ -1,0 +1,1 @@
+SELECT b.*, g."Name", g.Kod FROM Batches b, Goods g WHERE (b.Ostatok < 0) and (b.id_goods=g.id_goods)
