@@ -94,8 +94,13 @@ int CollectArchives(const std::string& fileName, std::vector<std::string>& list)
     std::string dir = platform::ExtractFilePath(fileName);
     std::string logExt = platform::AnsiLowerCase(platform::ExtractFileExt(fileName));
     std::string namePrefix = platform::AnsiLowerCase(platform::ExtractFileName(fileName));
-    // Throws filesystem_error when the directory cannot be searched.
-    for (const auto& entry : fs::directory_iterator(dir.empty() ? fs::path(".") : fs::path(dir))) {
+    std::error_code ec;
+    fs::directory_iterator it(dir.empty() ? fs::path(".") : fs::path(dir), ec);
+    if (ec) {
+        unsigned code = platform::ErrnoToCode(ec.value());
+        throw platform::EOSError(platform::FileErrorMessage(code, dir), code);
+    }
+    for (const auto& entry : it) {
         std::string name = entry.path().filename().string();
         if (!platform::AnsiLowerCase(name).starts_with(namePrefix))
             continue;

@@ -70,7 +70,7 @@ std::string NamedMutexDirectory() {
         if (!directoryOverride.empty())
             return directoryOverride;
     }
-    return "/tmp/.mutex-" + std::to_string(::getuid()) + "/";
+    return "/tmp/.nmq-mutex-" + std::to_string(::getuid()) + "/";
 }
 
 void SetNamedMutexDirectory(const std::string& directory) {
