@@ -54,7 +54,8 @@ void TDirectoryEdit::Browse() {
     QString start = LineEdit->text();
     if (start.isEmpty() || !QDir(start).exists())
         start = QDir::homePath();
-    QString chosen = QFileDialog::getExistingDirectory(window(), QString(), start);
+    QString chosen = QFileDialog::getExistingDirectory(
+        window(), "Выберите каталог базы данных товарного отдела", start);
     if (!chosen.isEmpty())
         LineEdit->setText(QDir::toNativeSeparators(chosen));
 }

@@ -5,6 +5,7 @@
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/Format.h"
+#include "platform/WinExec.h"
 #include "tests/app/TradeExpect.h"
 #include "tools/tradedb/TradeDb.h"
 
@@ -249,4 +250,33 @@ TEST_F(CorrectionRunTest, LockedBatchesTableFailsOnTheFirstRowAndChangesNothing)
     ApplyCorrection(expected, 100);
     EXPECT_EQ(Run(), "");
     ExpectTables(expected);
+}
+
+TEST(NotepadCommandLine, GivesTheEditorThePathWhole) {
+    const std::string paths[] = {
+        "/opt/ViridazIZ/ViridazIZ.log",
+        "/home/user/Мои программы/Виридаз ИЗ/ViridazIZ.log",
+        "/tmp/a \"quoted\" dir/ViridazIZ.log",
+        "/tmp/back\\slash\\\"/ViridazIZ.log",
+    };
+    for (const std::string& path : paths) {
+        const std::string line = NotepadCommandLine(path);
+        EXPECT_EQ(line.rfind("notepad.exe \"", 0), 0u) << line;
+        EXPECT_EQ(platform::SplitCommandLine(line), (std::vector<std::string>{"notepad.exe", path}))
+            << line;
+    }
+    EXPECT_EQ(NotepadCommandLine("/a b/ViridazIZ.log"), "notepad.exe \"/a b/ViridazIZ.log\"");
+}
+
+TEST_F(CorrectionRunTest, LoggedRemainderUsesTheUsersDecimalSeparator) {
+    platform::SetDecimalSeparatorOverride(",");
+    Make(SampleData());
+    const std::string error = Run();
+    platform::SetDecimalSeparatorOverride("");
+    ASSERT_EQ(error, "");
+    std::vector<std::string> lines = LogTexts();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1],
+              "Найдена запись: ID_P=12, ID_Goods=2, Name=\"Хлеб\" Kod=\"K-2\", Ostatok=-2,500");
+    EXPECT_EQ(lines[3].substr(lines[3].rfind(' ') + 1), "Ostatok=-0,125");
 }

@@ -114,8 +114,10 @@ protected:
         fs::remove_all(Root);
     }
 
-    void Launch() {
-        std::string path = "PATH=" + (Root / "bin").string() + ":" + std::getenv("PATH");
+    void Launch(bool withNotepad = true) {
+        std::string path = "PATH=" + std::string(std::getenv("PATH"));
+        if (withNotepad)
+            path = "PATH=" + (Root / "bin").string() + ":" + std::getenv("PATH");
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e)
             if (std::string(*e).rfind("PATH=", 0) != 0)
@@ -351,4 +353,23 @@ TEST_F(ProgramTest, UpdateFailingOnRowKShowsTheErrorAndOpensNoLog) {
         if (std::string text = AfterTag(line, "[информ.]"); !text.empty())
             found.push_back(text);
     EXPECT_EQ(found, ExpectedLines(data, 3));
+}
+
+// Without a "notepad.exe" anywhere on PATH the log opens in the program's
+// own viewer, which must read the Windows-1251 file as Cyrillic text.
+TEST_F(ProgramTest, WithoutNotepadTheLogOpensInTheOwnViewer) {
+    fs::copy_file(LOG_VIEWER_EXE, ExeDir / "ViridazIZ-log");
+    Launch(false);
+    ClickShowLog();
+    std::string viewer = WaitForWindow("--name '^ViridazIZ.log$'", 20000, MainWindow);
+    ASSERT_NE(viewer, "") << "no log viewer";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Screenshot(viewer, "log-viewer.png");
+    const std::string viewerPid = Capture("xdotool getwindowpid " + viewer);
+    Capture(std::string(CLOSE_WINDOW_EXE) + " " + viewer);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return FindWindow("--name '^ViridazIZ.log$'", MainWindow).empty(); }, 5000));
+    if (!viewerPid.empty())
+        kill(std::stoi(viewerPid), SIGKILL); // already gone when all went well
+    EXPECT_TRUE(NotepadRuns().empty());
 }
