@@ -11,11 +11,27 @@ struct TRunning {
     std::condition_variable Changed;
     int Count = 0;
     bool HoldStarts = false;
+    // Threads that freed their own object: joined later by somebody else, so
+    // that "ended" also covers what the system does after the body (the
+    // thread's TLS destructors, Qt's per-thread data among them).
+    std::vector<std::thread> Ended;
 };
 
 TRunning& Running() {
     static auto* running = new TRunning; // outlives threads still ending at exit
     return *running;
+}
+
+void JoinEnded() {
+    std::vector<std::thread> ended;
+    {
+        auto& running = Running();
+        std::lock_guard guard(running.Lock);
+        ended.swap(running.Ended);
+    }
+    for (auto& thread : ended)
+        if (thread.joinable())
+            thread.join();
 }
 
 struct TExitHooks {
@@ -58,6 +74,7 @@ void TThread::Resume() {
 }
 
 void TThread::Start() {
+    JoinEnded(); // keeps finished threads from piling up in a long run
     std::lock_guard guard(StateLock);
     if (Started)
         return;
@@ -131,9 +148,12 @@ void TThread::StopBeforeDestruction() {
     if (!started)
         return;
     if (IsCurrentThread()) {
-        // Freeing itself: nobody will join this thread.
-        if (Handle.joinable())
-            Handle.detach();
+        // Freeing itself: the handle outlives the object, to be joined.
+        if (Handle.joinable()) {
+            auto& running = Running();
+            std::lock_guard guard(running.Lock);
+            running.Ended.push_back(std::move(Handle));
+        }
         return;
     }
     Terminate();
@@ -151,9 +171,15 @@ void TThread::HoldStarts(bool hold) {
 
 bool TThread::WaitForAllThreads(int timeoutMs) {
     auto& running = Running();
-    std::unique_lock guard(running.Lock);
-    return running.Changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                                    [&] { return running.Count == 0; });
+    bool none;
+    {
+        std::unique_lock guard(running.Lock);
+        none = running.Changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                                        [&] { return running.Count == 0; });
+    }
+    if (none)
+        JoinEnded();
+    return none;
 }
 
 } // namespace platform

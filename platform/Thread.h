@@ -44,9 +44,9 @@ public:
     // What escaped Execute, kept as the class library keeps it.
     std::exception_ptr FatalException;
 
-    // Threads that release their own object are joined by nobody; a process
-    // (or a test) waits for every thread body here before it exits. True
-    // when none is left.
+    // Threads that release their own object are joined here: a process (or a
+    // test) waits for every thread to end, its system clean-up included,
+    // before it exits. True when none is left.
     static bool WaitForAllThreads(int timeoutMs);
     // While held, threads that start wait before they look at Terminated.
     // Lets a test call Terminate on a thread that has not begun yet, which

@@ -114,6 +114,9 @@ void ProgressViewerStartup() {
 
 void ProgressViewerShutdown() {
     using namespace progress;
+    // Terminated viewers are at most a tick from their end; let them finish
+    // before the process takes down what their threads still use.
+    platform::TThread::WaitForAllThreads(2000);
     std::lock_guard guard(RegistryLock());
     delete ViewerWindows;
     delete ViewerObjects;
