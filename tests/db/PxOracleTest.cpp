@@ -1,6 +1,7 @@
 // Every fixture table read by our reader agrees, value by value, with the
 // independent reader; where that reader is wrong the test says what is right.
 #include "TestDir.h"
+#include "db/Database.h"
 #include "db/TableFile.h"
 #include "platform/CodePage.h"
 
@@ -178,5 +179,52 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, PxOracle, ::testing::ValuesIn(FixtureTables()
                                      c = '_';
                              return name;
                          });
+
+} // namespace
+
+namespace {
+
+// Dates and times as the program's fields give them as text, against the
+// independent library's own calendar conversion.
+TEST(PxOracleText, DatesAndTimesAsText) {
+    for (const char* name : {"date35", "date4", "date5", "date7", "time"}) {
+        SCOPED_TRACE(name);
+        const fs::path path = FixtureDir("fields") / (std::string(name) + ".db");
+        auto table = TTableFile::Load(path.string(), name);
+        TDatabase database;
+        database.DriverName = "STANDARD";
+        database.Params = {"PATH=" + FixtureDir("fields").string() + "/"};
+        database.DatabaseName = "Fields";
+        TQuery& q = database.CreateQuery();
+        q.DatabaseName = "Fields";
+        q.SetSQL(std::string("SELECT * FROM ") + name);
+        q.Open();
+        for (size_t row = 0; !q.Eof(); q.Next(), ++row) {
+            for (size_t f = 0; f < table->Fields().size(); ++f) {
+                const TFieldInfo& info = table->Fields()[f];
+                const TValue v = table->Value(row, static_cast<int>(f));
+                const std::string text = q.FieldByName(info.Name).AsString();
+                char expected[32] = "";
+                if (v.IsNull()) {
+                    EXPECT_EQ(text, "");
+                    continue;
+                }
+                if (info.Type == TFieldType::Date) {
+                    int y, m, d;
+                    // Day 1 is 1 January of year 1, serial day 1721426.
+                    PX_SdnToGregorian(v.Int + 1721425, &y, &m, &d);
+                    std::snprintf(expected, sizeof expected, "%02d.%02d.%04d", d, m, y);
+                } else if (info.Type == TFieldType::Time) {
+                    const long s = static_cast<long>(v.Int / 1000);
+                    std::snprintf(expected, sizeof expected, "%02ld:%02ld:%02ld", s / 3600,
+                                  s / 60 % 60, s % 60);
+                } else {
+                    continue;
+                }
+                EXPECT_EQ(text, expected) << info.Name << " row " << row;
+            }
+        }
+    }
+}
 
 } // namespace
