@@ -43,6 +43,11 @@ TIdTable& Ids() {
     return *table;
 }
 
+// X sizes are 16-bit and never 0; a wild size from a caller is kept within.
+int Dimension(int size) {
+    return size < 1 ? 1 : size > 32767 ? 32767 : size;
+}
+
 XErrorHandler previousErrorHandler = nullptr;
 
 // A window that vanished between two requests (ours at thread end, or a
@@ -130,11 +135,7 @@ TConnection* TConnection::ForThisThread(bool open) {
 }
 
 bool TConnection::Open() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        XInitThreads();
-        previousErrorHandler = XSetErrorHandler(IgnoreOwnErrors);
-    });
+    InitWindowSystem();
     Dpy = XOpenDisplay(nullptr);
     if (!Dpy)
         return false;
@@ -427,8 +428,8 @@ HWND CreateTopLevel(TConnection& c, std::uint32_t exStyle, const std::string& wi
     auto window = std::make_unique<TWindow>();
     window->X = x;
     window->Y = y;
-    window->Width = width > 0 ? width : 1;
-    window->Height = height > 0 ? height : 1;
+    window->Width = Dimension(width);
+    window->Height = Dimension(height);
     window->Topmost = exStyle & WS_EX_TOPMOST;
     window->Text = windowName;
     XSetWindowAttributes attributes{};
@@ -501,8 +502,8 @@ HWND CreateButton(TConnection& c, const std::string& text, std::uint32_t style, 
     window->Text = text;
     window->X = x;
     window->Y = y;
-    window->Width = width > 0 ? width : 1;
-    window->Height = height > 0 ? height : 1;
+    window->Width = Dimension(width);
+    window->Height = Dimension(height);
     XSetWindowAttributes attributes{};
     attributes.background_pixel = ColorToArgb(clBtnFace) & 0xFFFFFF;
     attributes.event_mask = ButtonPressMask | ButtonReleaseMask | ExposureMask | KeyPressMask;
@@ -529,6 +530,14 @@ HWND CreateButton(TConnection& c, const std::string& text, std::uint32_t style, 
 }
 
 } // namespace
+
+void InitWindowSystem() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        XInitThreads();
+        previousErrorHandler = XSetErrorHandler(IgnoreOwnErrors);
+    });
+}
 
 bool RegisterClass(const std::string& className, TWndProc proc) {
     if (className.empty() || className == ButtonClassName || !proc)
@@ -597,8 +606,8 @@ bool SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int width, int he
         return false;
     window->X = x;
     window->Y = y;
-    window->Width = width > 0 ? width : 1;
-    window->Height = height > 0 ? height : 1;
+    window->Width = Dimension(width);
+    window->Height = Dimension(height);
     if (!window->IsButton)
         SetSizeHints(*c, *window);
     XMoveResizeWindow(c->Dpy, window->Xid, x, y, window->Width, window->Height);

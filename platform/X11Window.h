@@ -33,6 +33,11 @@ constexpr UINT SWP_HIDEWINDOW = 0x0080;
 // wParam 0 and lParam the button's handle to its parent when clicked.
 inline constexpr const char* ButtonClassName = "BUTTON";
 
+// Makes Xlib safe for threads with a connection each and keeps X errors on
+// those connections from ending the process. Best called at start-up, before
+// anything else talks to X; the first window does it otherwise.
+void InitWindowSystem();
+
 // Registers a class of top-level windows by name. False when the name is
 // empty or taken. Any thread; classes stay registered for the process.
 bool RegisterClass(const std::string& className, TWndProc proc);

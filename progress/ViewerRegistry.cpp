@@ -106,6 +106,7 @@ void ProgressViewerStartup() {
             ViewerObjects = new std::vector<TProgressViewer*>;
         }
     }
+    platform::InitWindowSystem();
     bool registered = platform::RegisterClass(ProgressWindowClassName, ProgressWndProc) ||
                       (ProgressWindowClassRegistered && // a second start-up keeps it
                        platform::IsClassRegistered(ProgressWindowClassName));
