@@ -124,7 +124,6 @@ int main(int argc, char** argv) {
             fs::remove_all(plainDir);
             fs::remove_all(wholeDir);
         }
-        platform::TThread::WaitForAllThreads(5000);
 
         std::printf("correction run, %d batches (%d negative), %d movements, %d rows corrected, "
                     "best of %d\n",
@@ -140,6 +139,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_app: %s\n", e.what());
         result = 1;
     }
+    // Viewers still closing draw with Qt: wait for them while it is here.
+    platform::TThread::WaitForAllThreads(5000);
     ProgressViewerShutdown();
     NMQLoggerShutdown();
     fs::remove_all(root);

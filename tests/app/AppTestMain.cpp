@@ -15,10 +15,12 @@ int main(int argc, char** argv) {
     {
         QApplication application(argc, argv);
         result = RUN_ALL_TESTS();
-    }
-    if (!platform::TThread::WaitForAllThreads(5000)) {
-        std::fprintf(stderr, "a progress viewer's thread outlived its run\n");
-        result = 1;
+        // Viewers told to end are still closing their windows, and they
+        // draw with Qt until then: wait for them while Qt is still here.
+        if (!platform::TThread::WaitForAllThreads(5000)) {
+            std::fprintf(stderr, "a progress viewer's thread outlived its run\n");
+            result = 1;
+        }
     }
     ProgressViewerShutdown();
     NMQLoggerShutdown();
