@@ -6,6 +6,8 @@
 #include "platform/Messages.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace logtest;
@@ -33,15 +35,31 @@ protected:
 } // namespace
 
 TEST_F(WriteFailureTest, MissingDirectoryFailsAtOnceAndIsReported) {
-    // A deadline this far away would hang the test if the open were retried.
     DefaultOpenTimeout = 600000;
     std::string path = PathOf("нет такого/ViridazIZ.log");
     TNMQLogger log(path);
     log.NotifyWindow = platform::CreateMessageWindow([](auto...) { return 0; });
     std::vector<uint32_t> frequencies;
     platform::SetBeepHook([&](uint32_t f, uint32_t ms) { frequencies.push_back(f * 1000 + ms); });
+    // Should the open be retried, the directory appears after a while and
+    // the line lands in the file, which the test would see.
+    std::mutex lock;
+    std::condition_variable returned;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock guard(lock);
+        if (!returned.wait_for(guard, std::chrono::seconds(20), [&] { return done; }))
+            fs::create_directories(fs::path(path).parent_path());
+    });
     EXPECT_NO_THROW(log.Write("  Партия 1  ", lvInfo));
+    {
+        std::lock_guard guard(lock);
+        done = true;
+    }
+    returned.notify_all();
+    watchdog.join();
     platform::SetBeepHook(nullptr);
+    EXPECT_FALSE(fs::exists(path)) << "a missing directory must fail at the first attempt";
 
     EXPECT_EQ(NewBeeps(), 1u);
     EXPECT_EQ(frequencies, std::vector<uint32_t>{500050});
