@@ -72,7 +72,7 @@ std::string Translate(std::string_view fmt, bool shortTime) {
                 out += "'\"'";
             } else if (c == '\'') {
                 out += "\"'\"";
-            } else if (std::string("dmyhnszt/:acp\"'").find(static_cast<char>(std::tolower(c))) !=
+            } else if (std::string("dmyhnsztacp\"'").find(static_cast<char>(std::tolower(c))) !=
                        std::string::npos) {
                 out += '"';
                 out += c;
