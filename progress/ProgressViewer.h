@@ -202,6 +202,9 @@ protected:
 platform::LRESULT ProgressWndProc(HWND window, platform::UINT message, platform::WPARAM wParam,
                                   platform::LPARAM lParam);
 TProgressViewer* FindViewerByWindow(HWND window);
+// Registers the window class and sets ProgressWindowClassRegistered; part of
+// the unit's start-up.
+void RegisterProgressWindowClass();
 
 // The elapsed time between two times of day; a run that passes midnight
 // counts on from the day before instead of going negative.

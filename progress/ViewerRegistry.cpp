@@ -95,6 +95,14 @@ platform::LRESULT ProgressWndProc(HWND window, platform::UINT message, platform:
     }
 }
 
+void RegisterProgressWindowClass() {
+    // A second start-up finds the class there already and keeps it.
+    bool registered =
+        platform::RegisterClass(ProgressWindowClassName, ProgressWndProc) ||
+        (ProgressWindowClassRegistered && platform::IsClassRegistered(ProgressWindowClassName));
+    ProgressWindowClassRegistered = registered;
+}
+
 } // namespace progress
 
 void ProgressViewerStartup() {
@@ -107,10 +115,7 @@ void ProgressViewerStartup() {
         }
     }
     platform::InitWindowSystem();
-    bool registered = platform::RegisterClass(ProgressWindowClassName, ProgressWndProc) ||
-                      (ProgressWindowClassRegistered && // a second start-up keeps it
-                       platform::IsClassRegistered(ProgressWindowClassName));
-    ProgressWindowClassRegistered = registered;
+    RegisterProgressWindowClass();
 }
 
 void ProgressViewerShutdown() {
