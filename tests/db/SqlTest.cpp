@@ -159,6 +159,23 @@ TEST_F(Sql, UpdatesKeepNullsAndSeeTheOldRow) {
     EXPECT_EQ(nulls, (std::vector<bool>{false, false, true, true, false}));
 }
 
+TEST_F(Sql, LookupsFollowAChangedKeyColumn) {
+    // The first statement builds the connection's index on ID_P; the second
+    // changes ID_P itself; later lookups must see the new values.
+    auto affected = [&](const std::string& sql) {
+        TQuery& q = Query(sql);
+        q.ExecSQL();
+        return q.RowsAffected();
+    };
+    EXPECT_EQ(affected("UPDATE Batches SET Ostatok = 1 WHERE ID_P = 1"), 1u);
+    EXPECT_EQ(affected("UPDATE Batches SET ID_P = 100 WHERE ID_P = 1"), 1u);
+    EXPECT_EQ(affected("UPDATE Batches SET Ostatok = 2 WHERE ID_P = 1"), 0u);
+    EXPECT_EQ(affected("UPDATE Batches SET Ostatok = 3 WHERE ID_P = 100.0"), 1u);
+    EXPECT_EQ(affected("UPDATE Batches SET Ostatok = 4 WHERE ID_P = NULL"), 0u);
+    EXPECT_EQ(affected("UPDATE Batches SET Ostatok = 5 WHERE 2 = ID_P"), 1u);
+    EXPECT_EQ(Ids("SELECT * FROM Batches WHERE Ostatok >= 3"), (std::vector<int32_t>{100, 2}));
+}
+
 TEST_F(Sql, ParametersAreFoundOutsideStringsAndQuotes) {
     TQuery& q = Query("UPDATE GoodsMotion SET \"Count\" = \"Count\" + :AddCount WHERE "
                       "ID_P = :ID_P AND ':NotOne' <> \":Neither\" OR ID = :addcount");
