@@ -278,6 +278,8 @@ void MakeTradeDatabase(const std::string& dir, const std::vector<TGoodsRow>& goo
     if (ec)
         throw std::runtime_error("cannot create " + dir + ": " + ec.message());
     const int cp = options.CodePage;
+    if (!platform::IsCodePageSupported(cp))
+        throw std::runtime_error("unsupported code page " + std::to_string(cp));
     const char countType = options.CountAsShort ? pxfShort : pxfNumber;
     const int countLength = options.CountAsShort ? 2 : 8;
 
