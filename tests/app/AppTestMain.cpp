@@ -5,12 +5,21 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests (ctest does it to find them) needs no display.
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
     NMQLoggerStartup();
     ProgressViewerStartup();
+#ifdef APP_TEST_QT_OFFSCREEN
+    // Qt only draws text here (the progress window is our own X window), so
+    // it needs no display connection and no event thread of its own.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+#endif
     int result;
     {
         QApplication application(argc, argv);
