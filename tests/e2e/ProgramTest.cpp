@@ -181,7 +181,9 @@ protected:
 
     void TypeDirectory(const std::string& text) {
         Xdo("windowfocus --sync " + MainWindow);
-        // The directory edit has the focus from the start.
+        // Into the directory edit: after a click on a button the focus is
+        // there, not on the edit where it starts.
+        Click(11 + 100, 26 + 10);
         Xdo("key --clearmodifiers ctrl+a BackSpace");
         // Letters missing from the keyboard map get a key bound for each of
         // them in turn; typed faster than this, the program may read the
