@@ -412,3 +412,23 @@ TEST_F(ProgramTest, WithoutNotepadTheLogOpensInTheOwnViewer) {
         kill(std::stoi(viewerPid), SIGKILL); // already gone when all went well
     EXPECT_TRUE(NotepadRuns().empty());
 }
+
+// What is not a trade database is refused with an error box; the window
+// goes on, nothing is logged and the log does not open by itself.
+TEST_F(ProgramTest, DirectoryWithoutDatabaseIsRefused) {
+    fs::create_directories(Root / "Каталог" / "Documents.db");
+    ASSERT_NO_FATAL_FAILURE(Launch());
+    for (const std::string& text : {std::string(), (Root / "Каталог").string()}) {
+        SCOPED_TRACE("\"" + text + "\"");
+        TypeDirectory(text);
+        ClickRepair();
+        std::string box = WaitForBox(30000);
+        ASSERT_NE(box, "") << "no error box";
+        EXPECT_EQ(FindWindow(ProgressSearch), "");
+        ASSERT_TRUE(PressEnterIn(box));
+    }
+    ClickShowLog();
+    ASSERT_TRUE(WaitUntil([&] { return !NotepadRuns().empty(); }, 10000));
+    EXPECT_EQ(NotepadRuns().size(), 1u);
+    EXPECT_EQ(ReadLogLines(LogPath()).size(), 1u);
+}
