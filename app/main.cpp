@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -33,6 +34,17 @@ int main(int argc, char** argv) {
     // Where no text editor of the original's name is installed, the log
     // opens in our own viewer installed beside the program.
     platform::SetProgramSubstitute("notepad.exe", platform::GetExecutableDir() + "ViridazIZ-log");
+
+    // Qt aborts the process when it finds no display; started from a bare
+    // console the program says why and shuts down in order instead.
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+        !std::getenv("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "Нет графического дисплея: переменная DISPLAY не задана.\n");
+        MainFrmShutdown();
+        ProgressViewerShutdown();
+        NMQLoggerShutdown();
+        return 1;
+    }
 
     auto application = std::make_unique<QApplication>(argc, argv);
     QTranslator qtTexts;

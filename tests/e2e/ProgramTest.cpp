@@ -432,3 +432,17 @@ TEST_F(ProgramTest, DirectoryWithoutDatabaseIsRefused) {
     EXPECT_EQ(NotepadRuns().size(), 1u);
     EXPECT_EQ(ReadLogLines(LogPath()).size(), 1u);
 }
+
+// Started where there is no display at all, the program says so and still
+// closes its log properly instead of aborting.
+TEST_F(ProgramTest, WithoutADisplayTheProgramEndsInOrder) {
+    const std::string exe = (ExeDir / "ViridazIZ").string();
+    const std::string output = Capture("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                                       ShellQuote(exe) + " 2>&1; echo \"exit $?\"");
+    EXPECT_NE(output.find("DISPLAY"), std::string::npos) << output;
+    EXPECT_EQ(output.substr(output.rfind('\n') + 1), "exit 1") << output;
+    std::vector<std::string> lines = ReadLogLines(LogPath());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(EventText(lines[0]), "Старт программы");
+    EXPECT_EQ(EventText(lines[1]), "Выход из программы");
+}
