@@ -5,6 +5,7 @@
 #include "app/Form1.h"
 #include "app/LogViewer.h"
 #include "platform/Exception.h"
+#include "platform/Files.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -156,4 +159,25 @@ TEST(LogViewer, ShowsWindows1251TextWithPlainLineEnds) {
     // "Старт программы" in Windows-1251, CR LF, then a line without an end.
     const std::string bytes = "\xD1\xF2\xE0\xF0\xF2 \xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB\r\nx\ry";
     EXPECT_EQ(LogBytesToText(bytes), "Старт программы\nx\ry");
+}
+
+TEST(LogViewer, LoadsTheFileOrSaysWhichOneItCouldNotOpen) {
+    const std::string path = ::testing::TempDir() + "лог просмотр.log";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "\xD1\xF2\xE0\xF0\xF2\r\n\xC2\xFB\xF5\xEE\xE4\r\n"; // "Старт", "Выход"
+    }
+    TLogViewer viewer;
+    viewer.LoadFile(path);
+    EXPECT_EQ(viewer.toPlainText(), "Старт\nВыход\n");
+    EXPECT_EQ(viewer.windowTitle(), "лог просмотр.log");
+    std::remove(path.c_str());
+
+    try {
+        viewer.LoadFile(path);
+        ADD_FAILURE() << "a missing file loaded";
+    } catch (const platform::EOSError& error) {
+        EXPECT_EQ(error.Code, 2u);
+        EXPECT_NE(error.Message.find(path), std::string::npos) << error.Message;
+    }
 }
