@@ -39,6 +39,39 @@ bool HoldShared(int fd, off_t byte) {
     return fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
+// What one opener does and denies, as lock bytes.
+struct TShareClaim {
+    bool Reads, Writes, DeniesRead, DeniesWrite;
+
+    void Hold(int fd) const {
+        if (Reads)
+            HoldShared(fd, kAccessRead);
+        if (Writes)
+            HoldShared(fd, kAccessWrite);
+        if (DeniesRead)
+            HoldShared(fd, kDenyRead);
+        if (DeniesWrite)
+            HoldShared(fd, kDenyWrite);
+    }
+
+    void Release(int fd) const {
+        struct flock lock = {};
+        lock.l_type = F_UNLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = kShareBase;
+        lock.l_len = 4;
+        fcntl(fd, F_OFD_SETLK, &lock);
+    }
+
+    // Locks of this handle never conflict with themselves, so the bytes it
+    // holds already do not count.
+    bool Conflicts(int fd) const {
+        return (Reads && SomeoneHolds(fd, kDenyRead)) || (Writes && SomeoneHolds(fd, kDenyWrite)) ||
+               (DeniesRead && SomeoneHolds(fd, kAccessRead)) ||
+               (DeniesWrite && SomeoneHolds(fd, kAccessWrite));
+    }
+};
+
 std::string ParentOf(const std::string& path) {
     auto slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -144,34 +177,34 @@ TFile::TFile(const std::string& path, TAccess access, TShare share, TDisposition
     }
     if (fd < 0)
         ThrowOpen(errno, path);
+    // A read-only open of a directory succeeds on Linux; one for writing
+    // fails by itself, so only readers pay for the test.
     struct stat st = {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (access == TAccess::Read && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         ThrowOpen(EISDIR, path);
     }
-    bool reads = access != TAccess::Write;
-    bool writes = access != TAccess::Read;
-    bool deniesRead = share == TShare::DenyRead || share == TShare::Exclusive;
-    bool deniesWrite = share == TShare::DenyWrite || share == TShare::Exclusive;
-    // The check and the taking of the lock bytes must be one step for all
-    // openers of this file, or two could pass the check together.
-    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    TShareClaim claim{access != TAccess::Write, access != TAccess::Read,
+                      share == TShare::DenyRead || share == TShare::Exclusive,
+                      share == TShare::DenyWrite || share == TShare::Exclusive};
+    // Each opener takes its own lock bytes before it looks at the others',
+    // so of two openers racing, at least one sees the other: no conflict is
+    // ever missed. Both may see each other, though; the one that finds a
+    // conflict tries once more with the guard held, where openers are taken
+    // one at a time, so one of two racing openers always wins, as it would
+    // on the original platform.
+    claim.Hold(fd);
+    bool conflict = claim.Conflicts(fd);
+    if (conflict) {
+        claim.Release(fd);
+        while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        claim.Hold(fd);
+        conflict = claim.Conflicts(fd);
+        if (conflict)
+            claim.Release(fd);
+        flock(fd, LOCK_UN);
     }
-    bool conflict = (reads && SomeoneHolds(fd, kDenyRead)) ||
-                    (writes && SomeoneHolds(fd, kDenyWrite)) ||
-                    (deniesRead && SomeoneHolds(fd, kAccessRead)) ||
-                    (deniesWrite && SomeoneHolds(fd, kAccessWrite));
-    if (!conflict) {
-        if (reads)
-            HoldShared(fd, kAccessRead);
-        if (writes)
-            HoldShared(fd, kAccessWrite);
-        if (deniesRead)
-            HoldShared(fd, kDenyRead);
-        if (deniesWrite)
-            HoldShared(fd, kDenyWrite);
-    }
-    flock(fd, LOCK_UN);
     if (conflict) {
         ::close(fd);
         throw EFOpenError(FileErrorMessage(32, path), 32);
