@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   pxlib-dev libsqlite3-dev
   xvfb xauth xdotool x11-utils imagemagick
-  fontconfig fonts-dejavu-core
+  fontconfig fonts-dejavu-core qt6-translations-l10n
   clang clang-format libclang-rt-14-dev
 )
 missing=()

@@ -6,10 +6,6 @@ cd "$(dirname "$0")/.."
 bash tools/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
-if [ ! -x build/app/ViridazIZ ]; then
-  echo "The program is not built yet: the libraries and tests are."
-  exit 0
-fi
 demo="$(pwd)/build/demo/TradeDB"
 build/tools/demo/make-demo-db "$demo"
 echo "Demo database: $demo"

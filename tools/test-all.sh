@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: format check, the plain build with all tests
 # (GUI and end-to-end ones under Xvfb), ASan+UBSan over the unit and GUI
-# tests, TSan over the threaded ones.
+# tests, TSan over the threaded ones, and a short fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -20,21 +20,24 @@ run_ctest() { # build dir, label regex
 }
 
 echo "== plain build"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_APP=ON -DBUILD_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 run_ctest build 'unit|gui|e2e'
 
 echo "== ASan+UBSan build"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=asan -DBUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=asan -DBUILD_BENCH=OFF -DBUILD_APP=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$root/tests/lsan.supp run_ctest build-asan 'unit|gui'
 
 echo "== TSan build"
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=tsan -DBUILD_BENCH=OFF \
-  -DBUILD_APP=OFF >/dev/null
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=tsan -DBUILD_BENCH=OFF -DBUILD_APP=ON \
+  >/dev/null
 cmake --build build-tsan -j"$jobs"
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp" \
   run_ctest build-tsan 'threads'
+
+echo "== fuzzing the table reader and the SQL parser briefly"
+bash tools/fuzz-db.sh 15
 
 echo "== all tests passed"
