@@ -1,4 +1,5 @@
 #include "db/Catalog.h"
+#include "db/Names.h"
 
 #include "db/DatabaseError.h"
 #include "platform/Files.h"
@@ -8,17 +9,6 @@
 namespace db {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
-} // namespace
 
 THashIndex& TTableEntry::Index(int field) {
     auto& slot = Indexes[field];

@@ -1,4 +1,5 @@
 #include "db/Database.h"
+#include "db/Names.h"
 
 #include "db/Catalog.h"
 
@@ -8,13 +9,6 @@
 namespace db {
 
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 // Live connections of the process, so a statement can find one by name.
 struct TRegistry {

@@ -1,4 +1,5 @@
 #include "db/Evaluator.h"
+#include "db/Names.h"
 
 #include "db/DatabaseError.h"
 
@@ -9,13 +10,6 @@
 namespace db {
 
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 TValue Bool(bool b) {
     TValue v;

@@ -1,4 +1,5 @@
 #include "db/Parser.h"
+#include "db/Names.h"
 
 #include "db/DatabaseError.h"
 #include "db/Tokenizer.h"
@@ -9,13 +10,6 @@
 namespace db {
 
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 class TParser {
 public:

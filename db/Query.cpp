@@ -1,4 +1,5 @@
 #include "db/Query.h"
+#include "db/Names.h"
 
 #include "db/Ast.h"
 #include "db/Database.h"
@@ -12,13 +13,6 @@
 namespace db {
 
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 // Day 1 is 1 January of year 1 in the proleptic Gregorian calendar.
 void CivilFromDays(int64_t day, int& y, int& m, int& d) {
@@ -224,7 +218,7 @@ void TQuery::SetSQL(const std::string& text) {
         // Values bound before a text change stay, as for a reassigned text.
         std::unique_ptr<TParam> param(new TParam(n));
         for (auto& o : old)
-            if (o && Upper(o->ParamName) == Upper(n)) {
+            if (o && SameName(o->ParamName, n)) {
                 param->Bound = o->Bound;
                 param->Assigned = o->Assigned;
             }
@@ -234,13 +228,13 @@ void TQuery::SetSQL(const std::string& text) {
 
 TParam& TQuery::ParamByName(const std::string& name) {
     for (auto& p : ParamList)
-        if (Upper(p->ParamName) == Upper(name))
+        if (SameName(p->ParamName, name))
             return *p;
     throw EDatabaseError("Параметр \"" + name + "\" не найден в запросе");
 }
 
 TDatabase& TQuery::Connection() {
-    if (Owner && Upper(Owner->DatabaseName) == Upper(DatabaseName))
+    if (Owner && SameName(Owner->DatabaseName, DatabaseName))
         return *Owner;
     TDatabase* db = TDatabase::Find(DatabaseName);
     if (!db)
@@ -299,7 +293,7 @@ TField& TQuery::FieldByName(const std::string& name) {
     if (!Result)
         throw EDatabaseError("Набор данных закрыт: поле \"" + name + "\" недоступно");
     for (auto& f : FieldList)
-        if (Upper(f->Name) == Upper(name))
+        if (SameName(f->Name, name))
             return *f;
     throw EDatabaseError("Поле \"" + name + "\" не найдено в результате запроса");
 }

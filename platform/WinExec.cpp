@@ -1,5 +1,7 @@
 #include "platform/WinExec.h"
 
+#include "platform/Files.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -38,20 +40,9 @@ std::map<std::string, std::string>& Substitutes() {
     return substitutes;
 }
 
+// The file codes, plus the one for a file that is not a program.
 unsigned ErrnoToWinExecCode(int err) {
-    switch (err) {
-    case ENOENT:
-        return 2;
-    case ENOTDIR:
-        return 3;
-    case EACCES:
-    case EPERM:
-        return 5;
-    case ENOEXEC:
-        return 11;
-    default:
-        return 0;
-    }
+    return err == ENOEXEC ? 11 : ErrnoToCode(err);
 }
 
 // 0 when path is an executable regular file, else the WinExec code.

@@ -119,6 +119,12 @@ protected:
                    {5, 15, 0, 30}, {6, 15, 2, 1},  {7, 12, 0, 7}, {8, 10, 0, 100}};
         MakeTradeDatabase(dir.Str(), goods, batches, motions, options);
     }
+    // The connection as the program sets it up.
+    void Connect(TDatabase& database) {
+        database.DriverName = "STANDARD";
+        database.Params = {"PATH=" + dir.Slash()};
+        database.DatabaseName = "Tovira";
+    }
     TTempDir dir;
     std::vector<TGoodsRow> goods;
     std::vector<TBatchRow> batches;
@@ -283,9 +289,7 @@ TEST_F(TradeRun, ConnectionErrorsNameWhatIsMissing) {
 TEST_F(TradeRun, FieldValuesThatCannotBeReadInTheTypeAskedFor) {
     Make();
     TDatabase database;
-    database.DriverName = "STANDARD";
-    database.Params = {"PATH=" + dir.Slash()};
-    database.DatabaseName = "Tovira";
+    Connect(database);
     TQuery& q = database.CreateQuery();
     q.DatabaseName = "Tovira";
     q.SetSQL("SELECT * FROM Goods g WHERE g.id_goods = 2");
@@ -298,6 +302,7 @@ TEST_F(TradeRun, FieldValuesThatCannotBeReadInTheTypeAskedFor) {
     EXPECT_EQ(q.FieldByName("id_goods").AsFloat(), 2.0);
     try {
         q.FieldByName("Kod").AsInteger();
+        ADD_FAILURE() << "an Alpha code was read as an integer";
     } catch (const EDatabaseError& e) {
         EXPECT_NE(e.Message.find("Kod"), std::string::npos) << e.Message;
         EXPECT_NE(e.Message.find("Х-17"), std::string::npos) << e.Message;
@@ -309,9 +314,7 @@ TEST_F(TradeRun, FieldValuesThatCannotBeReadInTheTypeAskedFor) {
 TEST_F(TradeRun, StatementsFindTheirConnectionByName) {
     Make();
     TDatabase database;
-    database.DriverName = "STANDARD";
-    database.Params = {"PATH=" + dir.Slash()};
-    database.DatabaseName = "Tovira";
+    Connect(database);
     // A statement of its own, not created by the connection.
     TQuery q;
     q.DatabaseName = "TOVIRA";
@@ -327,9 +330,7 @@ TEST_F(TradeRun, StatementsFindTheirConnectionByName) {
 TEST_F(TradeRun, EmptyResultStartsAtEnd) {
     Make();
     TDatabase database;
-    database.DriverName = "STANDARD";
-    database.Params = {"PATH=" + dir.Slash()};
-    database.DatabaseName = "Tovira";
+    Connect(database);
     TQuery& q = database.CreateQuery();
     q.DatabaseName = "Tovira";
     q.SetSQL("SELECT * FROM Batches WHERE Ostatok < -1000");
