@@ -13,6 +13,12 @@
 namespace platform {
 namespace {
 
+// Format elements are ASCII letters; the C library's tolower would consult
+// the locale for every character of every time stamp.
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 constexpr int64_t kMsPerDay = 86400000;
 // Days from 1970-01-01 to 1899-12-30.
 constexpr int64_t kUnixEpochDays = 25569;
@@ -72,8 +78,7 @@ std::string Translate(std::string_view fmt, bool shortTime) {
                 out += "'\"'";
             } else if (c == '\'') {
                 out += "\"'\"";
-            } else if (std::string("dmyhnsztacp\"'").find(static_cast<char>(std::tolower(c))) !=
-                       std::string::npos) {
+            } else if (std::string("dmyhnsztacp\"'").find(AsciiLower(c)) != std::string::npos) {
                 out += '"';
                 out += c;
                 out += '"';
@@ -210,7 +215,7 @@ bool StartsWithNoCase(std::string_view text, size_t at, std::string_view what) {
     if (at + what.size() > text.size())
         return false;
     for (size_t i = 0; i < what.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[at + i])) != what[i])
+        if (AsciiLower(text[at + i]) != what[i])
             return false;
     return true;
 }
@@ -246,10 +251,9 @@ void FormatInto(std::string& out, std::string_view format, const TDateTimeParts&
     size_t i = 0;
     while (i < format.size()) {
         char c = format[i];
-        char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        char lower = AsciiLower(c);
         size_t run = 1;
-        while (i + run < format.size() &&
-               std::tolower(static_cast<unsigned char>(format[i + run])) == lower)
+        while (i + run < format.size() && AsciiLower(format[i + run]) == lower)
             ++run;
         bool hourElement = false;
         switch (lower) {
