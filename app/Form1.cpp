@@ -65,7 +65,9 @@ TForm1::TForm1(QWidget* parent)
     Button1->setGeometry(19, 167, 180, 25);
     Button1->setText("Исправить базу данных");
     Button1->setFont(FormFont(true));
-    Button1->setAutoDefault(false);
+    // Enter presses the button that has the focus, as the user's other
+    // desktop programs do; the form still has no default button.
+    Button1->setAutoDefault(true);
 
     Memo1->setGeometry(8, 55, 387, 106);
     {
@@ -84,7 +86,7 @@ TForm1::TForm1(QWidget* parent)
 
     Button2->setGeometry(240, 167, 153, 25);
     Button2->setText("Показать лог исправлений");
-    Button2->setAutoDefault(false);
+    Button2->setAutoDefault(true);
 
     Label1->setFocusPolicy(Qt::NoFocus);
     setTabOrder(DirectoryEdit1->Edit(), Button1);

@@ -8,6 +8,7 @@
 #include "platform/Files.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -117,6 +118,31 @@ TEST(MainWindow, FocusStartsOnTheDirectoryAndTabWalksTheButtonsInOrder) {
                                             form.Button2}));
     EXPECT_EQ(form.DirectoryEdit1->Button()->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(form.Label1->focusPolicy(), Qt::NoFocus);
+}
+
+TEST(MainWindow, EnterPressesTheFocusedButtonOnly) {
+    TForm1 form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.DirectoryEdit1->SetText("");
+    for (QWidget* target : {static_cast<QWidget*>(form.DirectoryEdit1->Edit()),
+                            static_cast<QWidget*>(form.Button1)}) {
+        target->setFocus();
+        QApplication::processEvents();
+        TSeenBox seen;
+        if (target == form.Button1)
+            CloseNextBox(seen);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+        // Enter in the directory field starts nothing: the form has no
+        // default button. On the focused button it runs the correction.
+        EXPECT_EQ(seen.Seen, target == form.Button1);
+        if (seen.Seen) {
+            EXPECT_EQ(seen.Text, "Необходимо указать каталог, где хранится база данных товаров!");
+        }
+    }
 }
 
 TEST(DefaultExceptionHandler, ShowsTheMessageInAStopBoxAndGoesOn) {
