@@ -83,6 +83,9 @@ std::unique_ptr<TTableFile> TTableFile::Load(const std::string& path, const std:
     try {
         platform::TFile file(path, platform::TAccess::Read, platform::TShare::DenyNone,
                              platform::TDisposition::OpenExisting);
+        // Stamped before reading: a write that lands while we read shows as
+        // a change at the next statement, never as our own state.
+        table->StampTime = file.ModifiedTime();
         int64_t size = file.Size();
         table->Data.resize(static_cast<size_t>(size));
         if (size > 0)
@@ -92,7 +95,6 @@ std::unique_ptr<TTableFile> TTableFile::Load(const std::string& path, const std:
     }
     table->Parse();
     table->FindIndexes();
-    table->Stamp();
     return table;
 }
 
@@ -291,18 +293,12 @@ TValue TTableFile::Value(size_t row, int field) const {
     return DecodeField(f.Type, f.SizeByte, FieldBytes(row, field), TableCodePage);
 }
 
-void TTableFile::Stamp() {
-    std::error_code ec;
-    auto time = fs::last_write_time(FilePath, ec);
-    StampTime = ec ? 0 : static_cast<int64_t>(time.time_since_epoch().count());
-}
-
 // Any write by another program moves the modification time; one stat per
-// statement is the whole cost of never working on a stale copy.
+// statement is the whole cost of never working on a stale copy. The path is
+// asked, not our handle, so a file replaced under the same name counts too.
 bool TTableFile::ChangedOnDisk() const {
-    std::error_code ec;
-    auto time = fs::last_write_time(FilePath, ec);
-    return ec || static_cast<int64_t>(time.time_since_epoch().count()) != StampTime;
+    const int64_t time = platform::FileModifiedTime(FilePath);
+    return time < 0 || time != StampTime;
 }
 
 void TTableFile::Write(const std::vector<TFieldWrite>& writes) {
@@ -340,11 +336,12 @@ void TTableFile::Write(const std::vector<TFieldWrite>& writes) {
             std::memcpy(Data.data() + start, run.data(), run.size());
             i = j;
         }
+        // Our own write moved the time; the handle tells it without a path walk.
+        StampTime = Writer.ModifiedTime();
     } catch (const platform::EOSError& e) {
-        Stamp();
+        StampTime = platform::FileModifiedTime(FilePath);
         ThrowFileError(e, TableName);
     }
-    Stamp();
 }
 
 } // namespace db

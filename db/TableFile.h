@@ -67,7 +67,6 @@ private:
     TTableFile() = default;
     void Parse();
     void FindIndexes();
-    void Stamp();
 
     std::string TableName;
     std::string FilePath;

@@ -308,6 +308,24 @@ void TFile::WriteAt(int64_t offset, const void* buffer, size_t count) {
     }
 }
 
+namespace {
+int64_t Nanoseconds(const struct stat& st) {
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+} // namespace
+
+int64_t TFile::ModifiedTime() const {
+    struct stat st = {};
+    if (fstat(Fd, &st) != 0)
+        ThrowIo(errno, FilePath);
+    return Nanoseconds(st);
+}
+
+int64_t FileModifiedTime(const std::string& path) {
+    struct stat st = {};
+    return stat(path.c_str(), &st) == 0 ? Nanoseconds(st) : -1;
+}
+
 void TFile::Truncate(int64_t size) {
     if (ftruncate(Fd, size) != 0)
         ThrowIo(errno, FilePath);

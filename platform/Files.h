@@ -48,6 +48,8 @@ public:
     void Truncate(int64_t size);
     void Flush(); // fsync
     void Close();
+    // Last modification in nanoseconds since the Unix epoch; throws EOSError.
+    int64_t ModifiedTime() const;
 
 private:
     int Fd = -1;
@@ -59,7 +61,10 @@ unsigned ErrnoToCode(int err);
 // The message for an error code, in Russian, naming the file.
 std::string FileErrorMessage(unsigned code, const std::string& path);
 
-bool FileExists(const std::string& path);      // exists and is not a directory
+bool FileExists(const std::string& path); // exists and is not a directory
+// Last modification of the file the path names now, in nanoseconds since the
+// Unix epoch; -1 when it cannot be had.
+int64_t FileModifiedTime(const std::string& path);
 bool DirectoryExists(const std::string& path); // exists and is a directory
 // Rename that never replaces an existing target; throws EOSError (80 when the
 // target exists).
