@@ -4,8 +4,10 @@
 #include "app/DirectoryEdit.h"
 #include "app/Form1.h"
 #include "app/LogViewer.h"
+#include "app/MainFrm.h"
 #include "platform/Exception.h"
 #include "platform/Files.h"
+#include "platform/System.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,6 +124,10 @@ TEST(MainWindow, FocusStartsOnTheDirectoryAndTabWalksTheButtonsInOrder) {
 }
 
 TEST(MainWindow, EnterPressesTheFocusedButtonOnly) {
+    // The run reaches for the application log as the program sets it up.
+    const std::string logPath =
+        platform::GetTempDirectory() + "form-test-" + std::to_string(getpid()) + ".log";
+    AppLog = std::make_unique<TNMQLogger>(logPath);
     TForm1 form;
     form.show();
     QApplication::setActiveWindow(&form);
@@ -143,6 +150,8 @@ TEST(MainWindow, EnterPressesTheFocusedButtonOnly) {
             EXPECT_EQ(seen.Text, "Необходимо указать каталог, где хранится база данных товаров!");
         }
     }
+    AppLog.reset();
+    std::remove(logPath.c_str());
 }
 
 TEST(DefaultExceptionHandler, ShowsTheMessageInAStopBoxAndGoesOn) {
