@@ -1,6 +1,7 @@
 #include "platform/CodePage.h"
 
 #include <array>
+#include <cstdint>
 #include <iconv.h>
 #include <memory>
 #include <mutex>
@@ -21,7 +22,9 @@ std::string IconvName(int codePage) {
 // the reverse map serves encoding. Both live for the process.
 struct TCodePageMaps {
     std::array<char32_t, 256> Decode{};
-    std::unordered_map<char32_t, unsigned char> Encode;
+    // Byte + 1 for each character of the Basic Multilingual Plane the code
+    // page holds, 0 for none; single-byte code pages hold nothing beyond it.
+    std::array<uint16_t, 0x10000> Encode{};
 };
 
 const TCodePageMaps* Maps(int codePage) {
@@ -52,8 +55,8 @@ const TCodePageMaps* Maps(int codePage) {
         iconv_close(cd);
         // Lowest byte wins where two bytes decode to one character.
         for (int b = 255; b >= 0; --b)
-            if (maps->Decode[b] != 0xFFFD)
-                maps->Encode[maps->Decode[b]] = static_cast<unsigned char>(b);
+            if (maps->Decode[b] != 0xFFFD && maps->Decode[b] < 0x10000)
+                maps->Encode[maps->Decode[b]] = static_cast<uint16_t>(b + 1);
     }
     return (cache[codePage] = std::move(maps)).get();
 }
@@ -129,13 +132,17 @@ std::string Utf8ToCodePage(std::string_view utf8, int codePage) {
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
+        // Runs of ASCII, most of any log line, are copied whole.
+        size_t run = i;
+        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
+            ++run;
+        out.append(utf8.data() + i, run - i);
+        i = run;
+        if (i == utf8.size())
+            break;
         char32_t c = NextCodePoint(utf8, i);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-            continue;
-        }
-        auto found = maps ? maps->Encode.find(c) : decltype(maps->Encode.end()){};
-        out += maps && found != maps->Encode.end() ? static_cast<char>(found->second) : '?';
+        uint16_t encoded = maps && c < 0x10000 ? maps->Encode[c] : 0;
+        out += encoded != 0 ? static_cast<char>(encoded - 1) : '?';
     }
     return out;
 }

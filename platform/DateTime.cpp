@@ -202,13 +202,23 @@ const TLocaleFormats& Locale() {
     return formats;
 }
 
+// Every time stamp of every log line passes here: digits go straight into
+// the output, without a temporary string.
 void AppendNumber(std::string& out, int64_t value, int digits) {
-    std::string s = std::to_string(value < 0 ? -value : value);
+    char buffer[24];
+    char* end = buffer + sizeof(buffer);
+    char* at = end;
+    uint64_t magnitude =
+        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        *--at = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
     if (value < 0)
         out += '-';
-    if (static_cast<int>(s.size()) < digits)
-        out.append(static_cast<size_t>(digits) - s.size(), '0');
-    out += s;
+    if (end - at < digits)
+        out.append(static_cast<size_t>(digits - (end - at)), '0');
+    out.append(at, static_cast<size_t>(end - at));
 }
 
 bool StartsWithNoCase(std::string_view text, size_t at, std::string_view what) {
@@ -453,6 +463,7 @@ TDateTime Date() {
 
 std::string FormatDateTime(std::string_view format, TDateTime value) {
     std::string out;
+    out.reserve(format.size() + 16);
     TDateTimeParts parts = DecodeDateTime(value);
     if (format.empty())
         format = "c";
