@@ -326,11 +326,6 @@ int64_t FileModifiedTime(const std::string& path) {
     return stat(path.c_str(), &st) == 0 ? Nanoseconds(st) : -1;
 }
 
-void TFile::Truncate(int64_t size) {
-    if (ftruncate(Fd, size) != 0)
-        ThrowIo(errno, FilePath);
-}
-
 void TFile::Flush() {
     if (fsync(Fd) != 0)
         ThrowIo(errno, FilePath);

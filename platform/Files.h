@@ -45,7 +45,6 @@ public:
     void ReadAt(int64_t offset, void* buffer, size_t count); // exactly count bytes
     void Write(const void* buffer, size_t count);            // all of it
     void WriteAt(int64_t offset, const void* buffer, size_t count);
-    void Truncate(int64_t size);
     void Flush(); // fsync
     void Close();
     // Last modification in nanoseconds since the Unix epoch; throws EOSError.
