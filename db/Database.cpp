@@ -43,9 +43,10 @@ TDatabase::~TDatabase() {
 TDatabase* TDatabase::Find(const std::string& databaseName) {
     TRegistry& r = Registry();
     std::lock_guard<std::mutex> guard(r.Lock);
-    const std::string wanted = Upper(databaseName);
+    if (databaseName.empty())
+        return nullptr;
     for (TDatabase* d : r.Connections)
-        if (!wanted.empty() && Upper(d->DatabaseName) == wanted)
+        if (SameName(d->DatabaseName, databaseName))
             return d;
     return nullptr;
 }
@@ -58,19 +59,16 @@ TQuery& TDatabase::CreateQuery() {
 void TDatabase::Open() {
     if (Catalog)
         return;
-    if (Upper(DriverName) != "STANDARD")
+    if (!SameName(DriverName, "STANDARD"))
         throw EDatabaseError("Драйвер базы данных \"" + DriverName +
                              "\" не поддерживается; нужен STANDARD");
     std::string path;
-    bool found = false;
     for (const std::string& line : Params) {
         auto eq = line.find('=');
-        if (eq != std::string::npos && Upper(line.substr(0, eq)) == "PATH") {
+        if (eq != std::string::npos && SameName(std::string_view(line).substr(0, eq), "PATH"))
             path = line.substr(eq + 1);
-            found = true;
-        }
     }
-    if (!found || path.empty())
+    if (path.empty())
         throw EDatabaseError("В параметрах базы данных \"" + DatabaseName + "\" не указан PATH");
     Catalog = std::make_unique<TCatalog>(path);
 }

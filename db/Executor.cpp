@@ -1,4 +1,5 @@
 #include "db/Executor.h"
+#include "db/Names.h"
 
 #include "db/DatabaseError.h"
 #include "db/Evaluator.h"
@@ -17,16 +18,8 @@ struct TSlot {
     std::string Alias;
 };
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 bool Matches(const TSlot& slot, const std::string& qualifier) {
-    const std::string q = Upper(qualifier);
-    return q == Upper(slot.Alias) || q == Upper(slot.Name);
+    return SameName(qualifier, slot.Alias) || SameName(qualifier, slot.Name);
 }
 
 std::string TableList(const std::vector<TSlot>& slots) {
@@ -249,9 +242,8 @@ TResultSet ExecuteSelect(TSelect& select, TCatalog& catalog, const TParamValues&
     auto addColumn = [&](const std::string& name) {
         std::string unique = name;
         for (int n = 1;; ++n) {
-            bool taken =
-                std::any_of(result.Columns.begin(), result.Columns.end(),
-                            [&](const std::string& c) { return Upper(c) == Upper(unique); });
+            bool taken = std::any_of(result.Columns.begin(), result.Columns.end(),
+                                     [&](const std::string& c) { return SameName(c, unique); });
             if (!taken)
                 break;
             unique = name + "_" + std::to_string(n);

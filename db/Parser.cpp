@@ -339,12 +339,10 @@ TStatement Parse(const std::string& text) {
 std::vector<std::string> FindParams(const std::string& text) {
     std::vector<std::string> names;
     for (const TToken& t : Tokenize(text))
-        if (t.Kind == TTokenKind::Param) {
-            std::string u = Upper(t.Text);
-            if (std::none_of(names.begin(), names.end(),
-                             [&](const std::string& n) { return Upper(n) == u; }))
-                names.push_back(t.Text);
-        }
+        if (t.Kind == TTokenKind::Param &&
+            std::none_of(names.begin(), names.end(),
+                         [&](const std::string& n) { return SameName(n, t.Text); }))
+            names.push_back(t.Text);
     return names;
 }
 

@@ -1,4 +1,5 @@
 #include "db/TableFile.h"
+#include "db/Names.h"
 
 #include "db/DatabaseError.h"
 #include "platform/CodePage.h"
@@ -22,16 +23,6 @@ int16_t I16(std::string_view d, size_t at) {
 }
 uint32_t U32(std::string_view d, size_t at) {
     return U16(d, at) | (static_cast<uint32_t>(U16(d, at + 2)) << 16);
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 int CodePageOrDefault(int codePage) {
@@ -231,7 +222,7 @@ void TTableFile::FindIndexes() {
     for (const auto& entry : fs::directory_iterator(tablePath.parent_path(), ec)) {
         const std::string fileName = entry.path().filename().string();
         const std::string ext = entry.path().extension().string();
-        if (!EqualNoCase(entry.path().stem().string(), stem) || ext.size() < 3 ||
+        if (!SameName(entry.path().stem().string(), stem) || ext.size() < 3 ||
             (ext[1] != 'x' && ext[1] != 'X'))
             continue;
         std::string bytes;
@@ -277,7 +268,7 @@ void TTableFile::FindIndexes() {
 
 int TTableFile::FieldIndex(std::string_view name) const {
     for (size_t i = 0; i < FieldList.size(); ++i)
-        if (EqualNoCase(FieldList[i].Name, name))
+        if (SameName(FieldList[i].Name, name))
             return static_cast<int>(i);
     return -1;
 }

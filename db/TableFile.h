@@ -45,11 +45,8 @@ public:
     int FieldIndex(std::string_view name) const; // case-insensitive, -1 when absent
     size_t RecordCount() const { return RecordOffsets.size(); }
     int CodePage() const { return TableCodePage; }
-    int Version() const { return VersionByte; }
-    bool Keyed() const { return IsKeyed; }
 
     int64_t RecordOffset(size_t row) const { return RecordOffsets[row]; }
-    int RecordLength() const { return RecordSize; }
     std::string_view FieldBytes(size_t row, int field) const;
     TValue Value(size_t row, int field) const;
 

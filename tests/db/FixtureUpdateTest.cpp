@@ -78,17 +78,6 @@ std::vector<double> OracleColumn(const fs::path& path, const std::string& column
     return values;
 }
 
-void ExecIn(const fs::path& dir, const std::string& sql) {
-    TDatabase database;
-    database.DriverName = "STANDARD";
-    database.Params = {"PATH=" + dir.string() + "/"};
-    database.DatabaseName = "Fixture";
-    TQuery& q = database.CreateQuery();
-    q.DatabaseName = "Fixture";
-    q.SetSQL(sql);
-    q.ExecSQL();
-}
-
 struct TUpdateCase {
     std::string Folder, File, Sql, Column;
     std::vector<std::string> Changed; // fields whose bytes may differ

@@ -199,12 +199,8 @@ TEST(PxOracleText, DatesAndTimesAsText) {
         const fs::path path = FixtureDir("fields") / (std::string(name) + ".db");
         auto table = TTableFile::Load(path.string(), name);
         TDatabase database;
-        database.DriverName = "STANDARD";
-        database.Params = {"PATH=" + FixtureDir("fields").string() + "/"};
-        database.DatabaseName = "Fields";
-        TQuery& q = database.CreateQuery();
-        q.DatabaseName = "Fields";
-        q.SetSQL(std::string("SELECT * FROM ") + name);
+        Connect(database, FixtureDir("fields").string() + "/", "Fields");
+        TQuery& q = Statement(database, std::string("SELECT * FROM ") + name);
         q.Open();
         for (size_t row = 0; !q.Eof(); q.Next(), ++row) {
             for (size_t f = 0; f < table->Fields().size(); ++f) {

@@ -29,16 +29,9 @@ protected:
             {{1, 1, 0, 1}, {2, 1, 1, 2}, {3, 3, 0, 3}});
         Blank(dir() / "Batches.db", 2, "Count");
         Blank(dir() / "Batches.db", 3, "Ostatok");
-        database.DriverName = "STANDARD";
-        database.Params = {"PATH=" + dir.Slash()};
-        database.DatabaseName = "Sql";
+        Connect(database, dir.Slash(), "Sql");
     }
-    TQuery& Query(const std::string& sql) {
-        TQuery& q = database.CreateQuery();
-        q.DatabaseName = "Sql";
-        q.SetSQL(sql);
-        return q;
-    }
+    TQuery& Query(const std::string& sql) { return Statement(database, sql); }
     std::vector<int32_t> Ids(const std::string& sql, const char* column = "ID_P") {
         TQuery& q = Query(sql);
         if (q.SQL().find(":P") != std::string::npos)

@@ -21,28 +21,13 @@ std::vector<TBatchRow> SampleBatches(int n) {
 
 std::vector<int32_t> IdsViaSql(const std::string& dir) {
     TDatabase database;
-    database.DriverName = "STANDARD";
-    database.Params = {"PATH=" + dir + "/"};
-    database.DatabaseName = "Layout";
-    TQuery& q = database.CreateQuery();
-    q.DatabaseName = "Layout";
-    q.SetSQL("SELECT ID_P FROM Batches");
+    Connect(database, dir + "/", "Layout");
+    TQuery& q = Statement(database, "SELECT ID_P FROM Batches");
     q.Open();
     std::vector<int32_t> ids;
     for (; !q.Eof(); q.Next())
         ids.push_back(q.FieldByName("ID_P").AsInteger());
     return ids;
-}
-
-void ExecIn(const std::string& dir, const std::string& sql) {
-    TDatabase database;
-    database.DriverName = "STANDARD";
-    database.Params = {"PATH=" + dir + "/"};
-    database.DatabaseName = "Layout";
-    TQuery& q = database.CreateQuery();
-    q.DatabaseName = "Layout";
-    q.SetSQL(sql);
-    q.ExecSQL();
 }
 
 std::vector<int32_t> Range(int n) {

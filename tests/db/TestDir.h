@@ -1,5 +1,8 @@
 #pragma once
-// Scratch directories and file helpers for the database tests.
+// Scratch directories, file helpers and connections for the database tests.
+#include "db/Database.h"
+#include "db/Query.h"
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -57,6 +60,28 @@ inline void CopyDir(const fs::path& from, const fs::path& to) {
         fs::permissions(to / e.path().filename(), fs::perms::owner_read | fs::perms::owner_write,
                         fs::perm_options::add);
     }
+}
+
+// A connection to the tables in dir, set up as the program sets up its own.
+inline void Connect(TDatabase& database, const std::string& dir, const std::string& name) {
+    database.DriverName = "STANDARD";
+    database.Params = {"PATH=" + dir};
+    database.DatabaseName = name;
+}
+
+// A statement of the connection, found by its name.
+inline TQuery& Statement(TDatabase& database, const std::string& sql) {
+    TQuery& q = database.CreateQuery();
+    q.DatabaseName = database.DatabaseName;
+    q.SetSQL(sql);
+    return q;
+}
+
+// Runs one changing statement on its own connection to the tables in dir.
+inline void ExecIn(const fs::path& dir, const std::string& sql) {
+    TDatabase database;
+    Connect(database, dir.string() + "/", "Scratch");
+    Statement(database, sql).ExecSQL();
 }
 
 } // namespace dbtest

@@ -38,18 +38,10 @@ struct TRun {
 TRun CorrectionRun(const std::string& dir) {
     TRun run;
     auto database = std::make_unique<TDatabase>();
-    database->DriverName = "STANDARD";
-    database->Params = {"PATH=" + dir};
-    database->DatabaseName = "Tovira";
-    TQuery& batchQuery = database->CreateQuery();
-    batchQuery.DatabaseName = "Tovira";
-    batchQuery.SetSQL(SelectText);
-    TQuery& motionUpdate = database->CreateQuery();
-    motionUpdate.DatabaseName = "Tovira";
-    motionUpdate.SetSQL(MotionText);
-    TQuery& batchUpdate = database->CreateQuery();
-    batchUpdate.DatabaseName = "Tovira";
-    batchUpdate.SetSQL(BatchText);
+    Connect(*database, dir, "Tovira");
+    TQuery& batchQuery = Statement(*database, SelectText);
+    TQuery& motionUpdate = Statement(*database, MotionText);
+    TQuery& batchUpdate = Statement(*database, BatchText);
     EXPECT_FALSE(database->Connected());
     batchQuery.Open();
     EXPECT_TRUE(database->Connected());
@@ -120,11 +112,7 @@ protected:
         MakeTradeDatabase(dir.Str(), goods, batches, motions, options);
     }
     // The connection as the program sets it up.
-    void Connect(TDatabase& database) {
-        database.DriverName = "STANDARD";
-        database.Params = {"PATH=" + dir.Slash()};
-        database.DatabaseName = "Tovira";
-    }
+    void Connect(TDatabase& database) { dbtest::Connect(database, dir.Slash(), "Tovira"); }
     TTempDir dir;
     std::vector<TGoodsRow> goods;
     std::vector<TBatchRow> batches;
@@ -274,9 +262,7 @@ TEST_F(TradeRun, ConnectionErrorsNameWhatIsMissing) {
         database.DriverName = c.Driver;
         database.Params = {"PATH=" + c.Path};
         database.DatabaseName = "Tovira";
-        TQuery& q = database.CreateQuery();
-        q.DatabaseName = "Tovira";
-        q.SetSQL(c.Sql);
+        TQuery& q = Statement(database, c.Sql);
         try {
             q.Open();
             FAIL() << "no error";
@@ -290,9 +276,7 @@ TEST_F(TradeRun, FieldValuesThatCannotBeReadInTheTypeAskedFor) {
     Make();
     TDatabase database;
     Connect(database);
-    TQuery& q = database.CreateQuery();
-    q.DatabaseName = "Tovira";
-    q.SetSQL("SELECT * FROM Goods g WHERE g.id_goods = 2");
+    TQuery& q = Statement(database, "SELECT * FROM Goods g WHERE g.id_goods = 2");
     q.Open();
     ASSERT_EQ(q.RecordCount(), 1);
     EXPECT_THROW(q.FieldByName("Name").AsInteger(), EDatabaseError);
@@ -331,9 +315,7 @@ TEST_F(TradeRun, EmptyResultStartsAtEnd) {
     Make();
     TDatabase database;
     Connect(database);
-    TQuery& q = database.CreateQuery();
-    q.DatabaseName = "Tovira";
-    q.SetSQL("SELECT * FROM Batches WHERE Ostatok < -1000");
+    TQuery& q = Statement(database, "SELECT * FROM Batches WHERE Ostatok < -1000");
     q.Open();
     EXPECT_TRUE(q.Eof());
     EXPECT_EQ(q.RecordCount(), 0);
