@@ -93,27 +93,25 @@ void CorrectNegativeRemainders(const std::string& directoryText, TNMQLogger& log
                                       static_cast<long double>(batchQuery.RecordCount()) * 100.0L;
             viewer->Position = static_cast<double>(share);
 
+            const int32_t idP = batchQuery.FieldByName("ID_P").AsInteger();
+            const double remainder = batchQuery.FieldByName("Ostatok").AsFloat();
             log.WriteFmt(FoundLineFormat,
-                         {batchQuery.FieldByName("ID_P").AsInteger(),
-                          batchQuery.FieldByName("ID_Goods").AsInteger(),
+                         {idP, batchQuery.FieldByName("ID_Goods").AsInteger(),
                           batchQuery.FieldByName("Name").AsString(),
                           batchQuery.FieldByName("Kod").AsString(),
-                          static_cast<long double>(batchQuery.FieldByName("Ostatok").AsFloat())},
+                          static_cast<long double>(remainder)},
                          lvInfo);
 
-            const double motionAdd = std::fabs(batchQuery.FieldByName("Ostatok").AsFloat());
-            const int32_t motionIdP = batchQuery.FieldByName("ID_P").AsInteger();
-            ExecuteAddition(motionUpdate, motionAdd, motionIdP);
-
+            const double addCount = std::fabs(remainder);
+            ExecuteAddition(motionUpdate, addCount, idP);
             try {
-                ExecuteAddition(batchUpdate, std::fabs(batchQuery.FieldByName("Ostatok").AsFloat()),
-                                batchQuery.FieldByName("ID_P").AsInteger());
+                ExecuteAddition(batchUpdate, addCount, idP);
             } catch (...) {
                 // The batch still shows its negative remainder, so the next
                 // run would add the quantity to its movements a second time:
                 // take this row's movement change back before reporting.
                 try {
-                    ExecuteAddition(motionUpdate, -motionAdd, motionIdP);
+                    ExecuteAddition(motionUpdate, -addCount, idP);
                 } catch (...) {
                     // The original failure is the one the user must see.
                 }

@@ -14,16 +14,19 @@ void ShowBox(QMessageBox::Icon icon, const std::string& text) {
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
-    // Centred on the screen, not on whichever window happens to be active.
     box.adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        box.move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, box.sizeHint(),
-                                     screen->availableGeometry())
-                     .topLeft());
+    MoveToScreenCentre(box, box.sizeHint());
     box.exec();
 }
 
 } // namespace
+
+void MoveToScreenCentre(QWidget& window, const QSize& size) {
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        window.move(
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, screen->availableGeometry())
+                .topLeft());
+}
 
 std::string ApplicationTitle() {
     return QCoreApplication::applicationName().toStdString();

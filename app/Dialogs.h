@@ -4,8 +4,15 @@
 #include <functional>
 #include <string>
 
+class QSize;
+class QWidget;
+
 // The application's title: the executable's name. Captions every box.
 std::string ApplicationTitle();
+
+// Moves a window of the given size to the middle of the screen's work area,
+// not of whichever window happens to be active.
+void MoveToScreenCentre(QWidget& window, const QSize& size);
 
 // A box with the text, no icon and one OK button, centred on the screen;
 // returns when the user has closed it.

@@ -6,13 +6,10 @@
 #include "app/MainFrm.h"
 #include "platform/WinExec.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QStyle>
 #include <algorithm>
 
 namespace {
@@ -98,10 +95,7 @@ TForm1::TForm1(QWidget* parent)
     QObject::connect(Button2, &QPushButton::clicked, this,
                      [this] { CallGuarded([this] { Button2Click(Button2); }); });
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                 screen->availableGeometry())
-                 .topLeft());
+    MoveToScreenCentre(*this, size());
     DirectoryEdit1->Edit()->setFocus();
 }
 

@@ -4,9 +4,6 @@
 #include "app/LogViewer.h"
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QStyle>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -24,10 +21,7 @@ int main(int argc, char** argv) {
     });
     if (!loaded)
         return 1;
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        viewer.move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, viewer.size(),
-                                        screen->availableGeometry())
-                        .topLeft());
+    MoveToScreenCentre(viewer, viewer.size());
     viewer.show();
     return application.exec();
 }

@@ -1,6 +1,7 @@
 #include "platform/WinExec.h"
 
 #include "platform/Files.h"
+#include "platform/System.h"
 
 #include <cerrno>
 #include <csignal>
@@ -20,13 +21,6 @@ namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 std::mutex& SubstitutesLock() {
@@ -105,16 +99,13 @@ std::string FindProgram(const std::string& name, unsigned& code) {
     std::string substitute;
     {
         std::lock_guard<std::mutex> guard(SubstitutesLock());
-        auto it = Substitutes().find(LowerAscii(name));
+        auto it = Substitutes().find(AnsiLowerCase(name));
         if (it != Substitutes().end())
             substitute = it->second;
     }
-    if (!substitute.empty()) {
-        unsigned found = CheckExecutable(substitute);
-        if (found == 0) {
-            code = 0;
-            return substitute;
-        }
+    if (!substitute.empty() && CheckExecutable(substitute) == 0) {
+        code = 0;
+        return substitute;
     }
     return {};
 }
@@ -213,9 +204,9 @@ std::string EscapeInsideQuotes(const std::string& argument) {
 void SetProgramSubstitute(const std::string& programName, const std::string& substitutePath) {
     std::lock_guard<std::mutex> guard(SubstitutesLock());
     if (substitutePath.empty())
-        Substitutes().erase(LowerAscii(programName));
+        Substitutes().erase(AnsiLowerCase(programName));
     else
-        Substitutes()[LowerAscii(programName)] = substitutePath;
+        Substitutes()[AnsiLowerCase(programName)] = substitutePath;
 }
 
 unsigned WinExec(const std::string& commandLine, unsigned showCommand) {

@@ -8,8 +8,8 @@
 namespace platform {
 
 // Window state for the started program. Our desktop has no use for it, but
-// callers keep passing what they meant.
-constexpr unsigned SW_HIDE = 0;
+// callers keep passing what they meant. (SW_HIDE comes with the window
+// layer; a second one here would clash with it.)
 constexpr unsigned SW_SHOWNORMAL = 1;
 
 // Results: above 31 on success; otherwise 0 (out of resources), 2 (file not

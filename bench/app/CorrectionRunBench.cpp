@@ -48,13 +48,14 @@ int PlainDatabaseRun(const std::string& dir) {
     int rows = 0;
     select.Open();
     while (!select.Eof()) {
+        const int32_t idP = select.FieldByName("ID_P").AsInteger();
+        const double addCount = std::fabs(select.FieldByName("Ostatok").AsFloat());
         select.FieldByName("ID_Goods").AsInteger();
         select.FieldByName("Name").AsString();
         select.FieldByName("Kod").AsString();
         for (TQuery* update : {&motion, &batch}) {
-            update->ParamByName("AddCount")
-                .SetAsFloat(std::fabs(select.FieldByName("Ostatok").AsFloat()));
-            update->ParamByName("ID_P").SetAsInteger(select.FieldByName("ID_P").AsInteger());
+            update->ParamByName("AddCount").SetAsFloat(addCount);
+            update->ParamByName("ID_P").SetAsInteger(idP);
             update->ExecSQL();
         }
         select.Next();

@@ -2,7 +2,6 @@
 // Paradox library.
 #include "app/CorrectionRun.h"
 #include "log/NMQLogger.h"
-#include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/Format.h"
 #include "platform/WinExec.h"
@@ -13,9 +12,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <set>
-#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;

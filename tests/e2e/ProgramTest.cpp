@@ -123,9 +123,8 @@ protected:
     }
 
     void Launch(bool withNotepad = true) {
-        std::string path = "PATH=" + std::string(std::getenv("PATH"));
-        if (withNotepad)
-            path = "PATH=" + (Root / "bin").string() + ":" + std::getenv("PATH");
+        const std::string path =
+            "PATH=" + (withNotepad ? (Root / "bin").string() + ":" : "") + std::getenv("PATH");
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e)
             if (std::string(*e).rfind("PATH=", 0) != 0)
@@ -269,6 +268,22 @@ protected:
         return runs;
     }
 
+    // The tables in Db are `before` with its first `rows` selected batches
+    // corrected.
+    void ExpectCorrected(const TTradeData& before, size_t rows) {
+        TTradeData expected = before;
+        ApplyCorrection(expected, rows);
+        const TTradeData after = ReadTradeData(Db.string());
+        ASSERT_EQ(after.Batches.size(), expected.Batches.size());
+        for (size_t i = 0; i < after.Batches.size(); ++i) {
+            EXPECT_DOUBLE_EQ(after.Batches[i].Count, expected.Batches[i].Count) << i;
+            EXPECT_DOUBLE_EQ(after.Batches[i].Ostatok, expected.Batches[i].Ostatok) << i;
+        }
+        ASSERT_EQ(after.Motions.size(), expected.Motions.size());
+        for (size_t i = 0; i < after.Motions.size(); ++i)
+            EXPECT_DOUBLE_EQ(after.Motions[i].Count, expected.Motions[i].Count) << i;
+    }
+
     std::string LogPath() const { return (ExeDir / "ViridazIZ.log").string(); }
 
     void Screenshot(const std::string& window, const std::string& name) {
@@ -333,18 +348,7 @@ TEST_F(ProgramTest, RepairRunCorrectsTheDatabaseShowsProgressAndOpensTheLog) {
     ASSERT_TRUE(WaitUntil([&] { return !NotepadRuns().empty(); }, 10000));
     EXPECT_EQ(NotepadRuns(), (std::vector<std::vector<std::string>>{{LogPath()}}));
 
-    TTradeData expected = before;
-    ApplyCorrection(expected, n);
-    const TTradeData after = ReadTradeData(Db.string());
-    ASSERT_EQ(after.Batches.size(), expected.Batches.size());
-    for (size_t i = 0; i < after.Batches.size(); ++i) {
-        EXPECT_DOUBLE_EQ(after.Batches[i].Count, expected.Batches[i].Count) << i;
-        EXPECT_DOUBLE_EQ(after.Batches[i].Ostatok, expected.Batches[i].Ostatok) << i;
-    }
-    ASSERT_EQ(after.Motions.size(), expected.Motions.size());
-    for (size_t i = 0; i < after.Motions.size(); ++i)
-        EXPECT_DOUBLE_EQ(after.Motions[i].Count, expected.Motions[i].Count) << i;
-
+    ExpectCorrected(before, n);
     EXPECT_EQ(FoundLines(), ExpectedLines(before, n));
 
     // A second run finds nothing left to correct: an error box, no log.
@@ -382,15 +386,7 @@ TEST_F(ProgramTest, UpdateFailingOnRowKShowsTheErrorAndOpensNoLog) {
     ASSERT_TRUE(WaitUntil([&] { return !NotepadRuns().empty(); }, 10000));
     EXPECT_EQ(NotepadRuns().size(), 1u);
 
-    TTradeData expected = data;
-    ApplyCorrection(expected, 2);
-    const TTradeData after = ReadTradeData(Db.string());
-    for (size_t i = 0; i < after.Batches.size(); ++i) {
-        EXPECT_DOUBLE_EQ(after.Batches[i].Count, expected.Batches[i].Count) << i;
-        EXPECT_DOUBLE_EQ(after.Batches[i].Ostatok, expected.Batches[i].Ostatok) << i;
-    }
-    for (size_t i = 0; i < after.Motions.size(); ++i)
-        EXPECT_DOUBLE_EQ(after.Motions[i].Count, expected.Motions[i].Count) << i;
+    ExpectCorrected(data, 2);
     EXPECT_EQ(FoundLines(), ExpectedLines(data, 3));
 }
 
