@@ -1,7 +1,5 @@
 #include "log/LineLayout.h"
 
-#include "platform/Format.h"
-
 std::string_view TrimLogText(std::string_view text) {
     size_t begin = 0;
     size_t end = text.size();

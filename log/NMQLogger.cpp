@@ -20,26 +20,23 @@ const char* const kFailureReport =
 
 } // namespace
 
-TNMQLogger::TNMQLogger(const std::string& fileName)
-    : WriteLock(std::make_unique<platform::TCriticalSection>()),
-      RecentLinesLock(std::make_unique<platform::TCriticalSection>()) {
+TNMQLogger::TNMQLogger(const std::string& fileName) {
     SetFileName(fileName);
 }
 
 TNMQLogger::~TNMQLogger() {
     SetUseMutex(false);
-    WriteLock.reset();
 }
 
 void TNMQLogger::SetUseMutex(bool value) {
-    platform::TCriticalSectionGuard guard(*WriteLock);
+    platform::TCriticalSectionGuard guard(WriteLock);
     UseMutex = value;
     if (!value)
         MutexHandle.reset();
 }
 
 void TNMQLogger::SetFileName(const std::string& value) {
-    platform::TCriticalSectionGuard guard(*WriteLock);
+    platform::TCriticalSectionGuard guard(WriteLock);
     if (value.empty())
         return;
     std::string name = value;
@@ -69,7 +66,7 @@ std::string TNMQLogger::GetMutexName() const {
 }
 
 void TNMQLogger::Lock() {
-    WriteLock->Enter();
+    WriteLock.Enter();
     if (MutexHandle)
         MutexHandle->Wait();
 }
@@ -77,22 +74,19 @@ void TNMQLogger::Lock() {
 void TNMQLogger::Unlock() {
     if (MutexHandle)
         MutexHandle->Release();
-    WriteLock->Leave();
+    WriteLock.Leave();
 }
 
 std::string TNMQLogger::FormatLine(const std::string& text, TLogLevel level) const {
     TLineLayout layout{TimeFormat,   Prefix,        ShowLevelChar,
                        ShowLevelTag, ShowProcessId, ShowThreadId};
-    std::string_view trimmed = TrimLogText(text);
-    if (trimmed.empty())
-        return std::string();
-    return LayoutLine(layout, trimmed, level, platform::Now(),
+    return LayoutLine(layout, TrimLogText(text), level, platform::Now(),
                       ShowProcessId ? platform::GetCurrentProcessId() : 0,
                       ShowThreadId ? platform::GetCurrentThreadId() : 0);
 }
 
 void TNMQLogger::Write(const std::string& text, TLogLevel level) {
-    if (!Enabled || FileName.empty() || !WriteLock || level > 7 || !(Levels & LevelBit(level)))
+    if (!Enabled || FileName.empty() || level > 7 || !(Levels & LevelBit(level)))
         return;
     Lock();
     std::string line;
@@ -169,7 +163,7 @@ platform::TFile TNMQLogger::OpenLogFile(std::string& modeName) {
 }
 
 void TNMQLogger::Remember(const std::string& line) {
-    platform::TCriticalSectionGuard guard(*RecentLinesLock);
+    platform::TCriticalSectionGuard guard(RecentLinesLock);
     RecentLines.push_back(line);
     while (static_cast<int64_t>(RecentLines.size()) > static_cast<int64_t>(MaxRecentLines))
         RecentLines.pop_front();
@@ -183,7 +177,7 @@ void TNMQLogger::WriteFmt(const std::string& format, std::initializer_list<platf
 }
 
 std::vector<std::string> TNMQLogger::GetRecentLines() const {
-    platform::TCriticalSectionGuard guard(*RecentLinesLock);
+    platform::TCriticalSectionGuard guard(RecentLinesLock);
     return std::vector<std::string>(RecentLines.begin(), RecentLines.end());
 }
 

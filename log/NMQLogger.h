@@ -59,7 +59,6 @@ public:
 
     // A copy of RecentLines, oldest first, taken under RecentLinesLock.
     std::vector<std::string> GetRecentLines() const;
-    platform::TCriticalSection& GetRecentLinesLock() const { return *RecentLinesLock; }
 
     // Settings the owner reads and writes directly, without a lock.
     int64_t SizeLimit = 1048576; // greater than 0 and less than 2^31
@@ -79,8 +78,8 @@ public:
     int32_t MaxRecentLines = 1024;
 
 private:
-    std::unique_ptr<platform::TCriticalSection> WriteLock;
-    std::unique_ptr<platform::TCriticalSection> RecentLinesLock;
+    platform::TCriticalSection WriteLock;
+    mutable platform::TCriticalSection RecentLinesLock;
     std::unique_ptr<platform::TNamedMutex> MutexHandle;
     std::string FileName;
     bool UseMutex = true;

@@ -115,17 +115,9 @@ int CollectArchives(const std::string& fileName, std::vector<std::string>& list)
             continue;
         list.push_back(path);
     }
-    std::vector<size_t> order(list.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return CompareArchiveNumbers(fileName, list, a, b) < 0;
+    std::stable_sort(list.begin(), list.end(), [&](const std::string& a, const std::string& b) {
+        return ArchiveNumber(fileName, a) < ArchiveNumber(fileName, b);
     });
-    std::vector<std::string> sorted;
-    sorted.reserve(list.size());
-    for (size_t i : order)
-        sorted.push_back(list[i]);
-    list = std::move(sorted);
     return static_cast<int>(list.size());
 }
 

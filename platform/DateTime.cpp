@@ -252,8 +252,6 @@ bool HasHalfDay(std::string_view format) {
     return false;
 }
 
-void FormatInto(std::string& out, std::string_view format, const TDateTimeParts& p, int depth);
-
 void FormatInto(std::string& out, std::string_view format, const TDateTimeParts& p, int depth) {
     const TLocaleFormats& loc = Locale();
     bool twelve = HasHalfDay(format);

@@ -2,8 +2,6 @@
 #include "LogTestSupport.h"
 #include "platform/DateTime.h"
 
-#include <regex>
-
 using namespace logtest;
 
 namespace {

@@ -6,7 +6,6 @@
 //   log_test_helper die <log>                     takes the lock and dies
 #include "log/NMQLogger.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sched.h>

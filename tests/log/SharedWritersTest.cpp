@@ -2,7 +2,6 @@
 // time order, and one lock for names that differ only in letter case.
 #include "LogTestSupport.h"
 
-#include <atomic>
 #include <map>
 #include <regex>
 #include <spawn.h>
