@@ -133,6 +133,13 @@ TEST_F(WinExecTest, SubstituteStandsInOnlyWhenPathHasNone) {
     EXPECT_EQ(WaitForRecord(), "a b\n");
     fs::remove(Record());
 
+    // Cyrillic names fold as well, as the original platform's names do.
+    platform::SetProgramSubstitute("Просмотр", substitute.string());
+    EXPECT_GT(platform::WinExec("ПРОСМОТР c", platform::SW_SHOWNORMAL), 31u);
+    platform::SetProgramSubstitute("Просмотр", "");
+    EXPECT_EQ(WaitForRecord(), "c\n");
+    fs::remove(Record());
+
     // A real one on PATH wins; the substitute is not asked.
     std::ofstream(Dir / "bin" / "notepad.exe")
         << "#!/bin/sh\nprintf 'path\\n' > \"" << (Dir / "record.tmp").string() << "\"\nmv \""
