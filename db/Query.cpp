@@ -1,5 +1,6 @@
 #include "db/Query.h"
 #include "db/Names.h"
+#include "platform/DateTime.h"
 
 #include "db/Ast.h"
 #include "db/Database.h"
@@ -15,22 +16,10 @@ namespace db {
 namespace {
 
 // Day 1 is 1 January of year 1 in the proleptic Gregorian calendar.
-void CivilFromDays(int64_t day, int& y, int& m, int& d) {
-    // Shift to days since 1970-01-01, then the usual civil conversion.
-    int64_t z = day - 719163 + 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-}
-
 std::string DateText(int64_t day) {
+    constexpr int64_t kDaysBefore1970 = 719162;
     int y, m, d;
-    CivilFromDays(day, y, m, d);
+    platform::CivilFromDays(day - 1 - kDaysBefore1970, y, m, d);
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%02d.%02d.%04d", d, m, y);
     return buffer;

@@ -26,6 +26,9 @@ struct TDateTimeParts {
     int DayOfWeek = 7; // 1 Sunday .. 7 Saturday
 };
 TDateTimeParts DecodeDateTime(TDateTime value);
+// The proleptic Gregorian date of a day counted from 1970-01-01, for any day
+// (DecodeDateTime clamps what a date-time value cannot hold).
+void CivilFromDays(int64_t z, int& year, int& month, int& day);
 
 // Formats a value with the original platform's pattern elements:
 //   d dd ddd dddd   day; short and long day names

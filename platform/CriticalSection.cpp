@@ -1,3 +1,0 @@
-#include "platform/CriticalSection.h"
-
-// Everything is inline; this file keeps the one-header-one-source layout.
