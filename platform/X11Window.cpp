@@ -103,6 +103,9 @@ public:
         return nullptr;
     }
 
+    // Gives a created X window its handle, visible to X11WindowId on any
+    // thread, and shows it if asked.
+    HWND Adopt(std::unique_ptr<TWindow> window, TWndProc proc, std::uint32_t style);
     void Pump();
     void PaintButton(TWindow& button);
     void KeepOnTop(TWindow& window);
@@ -175,6 +178,21 @@ bool TConnection::Open() {
         }
     }
     return true;
+}
+
+HWND TConnection::Adopt(std::unique_ptr<TWindow> window, TWndProc proc, std::uint32_t style) {
+    HWND handle = CreateMessageWindow(std::move(proc));
+    window->Handle = handle;
+    {
+        auto& ids = Ids();
+        std::lock_guard guard(ids.Lock);
+        ids.Ids[handle] = window->Xid;
+    }
+    Windows[handle] = std::move(window);
+    if (style & WS_VISIBLE)
+        ShowWindow(handle, SW_SHOW);
+    XFlush(Dpy);
+    return handle;
 }
 
 void TConnection::Close() {
@@ -333,7 +351,7 @@ void TConnection::KeepOnTop(TWindow& window) {
     }
 }
 
-void PutImage(TConnection& c, Window xid, const QImage& source, int x, int y) {
+void PutImage(TConnection& c, Window xid, const QImage& source) {
     QImage image = source.format() == QImage::Format_RGB32
                        ? source
                        : source.convertToFormat(QImage::Format_RGB32);
@@ -372,7 +390,7 @@ void PutImage(TConnection& c, Window xid, const QImage& source, int x, int y) {
             }
         }
     }
-    XPutImage(c.Dpy, xid, c.Gc, ximage, 0, 0, x, y, image.width(), image.height());
+    XPutImage(c.Dpy, xid, c.Gc, ximage, 0, 0, 0, 0, image.width(), image.height());
     ximage->data = nullptr; // the pixels belong to the QImage or the buffer
     XDestroyImage(ximage);
     XFlush(c.Dpy);
@@ -410,7 +428,7 @@ void TConnection::PaintButton(TWindow& button) {
         painter.drawText(QRect(shift, shift, w, h), Qt::AlignCenter,
                          QString::fromUtf8(button.Text));
     }
-    PutImage(*this, button.Xid, image, 0, 0);
+    PutImage(*this, button.Xid, image);
 }
 
 void SetSizeHints(TConnection& c, const TWindow& window) {
@@ -477,18 +495,7 @@ HWND CreateTopLevel(TConnection& c, std::uint32_t exStyle, const std::string& wi
         XChangeProperty(c.Dpy, xid, c.NetWmState, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(states.data()),
                         static_cast<int>(states.size()));
-    HWND handle = CreateMessageWindow(std::move(proc));
-    window->Handle = handle;
-    {
-        auto& ids = Ids();
-        std::lock_guard guard(ids.Lock);
-        ids.Ids[handle] = xid;
-    }
-    c.Windows[handle] = std::move(window);
-    if (style & WS_VISIBLE)
-        ShowWindow(handle, SW_SHOW);
-    XFlush(c.Dpy);
-    return handle;
+    return c.Adopt(std::move(window), std::move(proc), style);
 }
 
 HWND CreateButton(TConnection& c, const std::string& text, std::uint32_t style, int x, int y,
@@ -514,19 +521,7 @@ HWND CreateButton(TConnection& c, const std::string& text, std::uint32_t style, 
                                 CopyFromParent, InputOutput, CopyFromParent, mask, &attributes);
     if (!window->Xid)
         return 0;
-    HWND handle = CreateMessageWindow(
-        [](HWND w, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT { return 0; });
-    window->Handle = handle;
-    {
-        auto& ids = Ids();
-        std::lock_guard guard(ids.Lock);
-        ids.Ids[handle] = window->Xid;
-    }
-    c.Windows[handle] = std::move(window);
-    if (style & WS_VISIBLE)
-        ShowWindow(handle, SW_SHOW);
-    XFlush(c.Dpy);
-    return handle;
+    return c.Adopt(std::move(window), DefWindowProc, style);
 }
 
 } // namespace
@@ -639,7 +634,7 @@ void PaintWindowImage(HWND handle, const QImage& image) {
     TConnection* c = TConnection::ForThisThread(false);
     TWindow* window = c ? c->Find(handle) : nullptr;
     if (window && window->Visible)
-        PutImage(*c, window->Xid, image, 0, 0);
+        PutImage(*c, window->Xid, image);
 }
 
 LRESULT DefWindowProc(HWND, UINT, WPARAM, LPARAM) {

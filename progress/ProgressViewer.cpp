@@ -36,6 +36,15 @@ bool CheckClassRegistered() {
     return false; // "not suspended"
 }
 
+// A line's setting left at its "unset" value takes the viewer's default,
+// and one the viewer leaves unset too takes the unit's.
+template <typename T>
+T OrDefault(const T& value, const T& unset, const T& viewerDefault, const T& unitDefault) {
+    if (value != unset)
+        return value;
+    return viewerDefault != unset ? viewerDefault : unitDefault;
+}
+
 } // namespace
 
 TProgressViewer::TProgressViewer(const std::string& caption, bool percentMode, bool showCancel,
@@ -123,27 +132,13 @@ void TProgressViewer::SetString(std::int32_t number, const std::string& text, TA
         Lines.push_back(TStringInfo{});
         index = static_cast<std::int32_t>(Lines.size()) - 1;
     }
-    if (fontColor == platform::clDefault) {
-        fontColor = DefaultFontColor;
-        if (fontColor == platform::clDefault)
-            fontColor = ProgressDefaultFontColor;
-    }
-    if (fontSize == -1) {
-        fontSize = DefaultFontSize;
-        if (fontSize == -1)
-            fontSize = ProgressDefaultFontSize;
-    }
-    if (fontStyle == 15) {
-        fontStyle = DefaultFontStyle;
-        if (fontStyle == 15)
-            fontStyle = ProgressDefaultFontStyle;
-    }
-    std::string name = fontName;
-    if (name.empty()) {
-        name = DefaultFontName.Get();
-        if (name.empty())
-            name = ProgressDefaultFontName;
-    }
+    fontColor = OrDefault(fontColor, platform::clDefault, DefaultFontColor.load(),
+                          ProgressDefaultFontColor);
+    fontSize = OrDefault(fontSize, -1, DefaultFontSize.load(), ProgressDefaultFontSize);
+    fontStyle =
+        OrDefault<TFontStyles>(fontStyle, 15, DefaultFontStyle.load(), ProgressDefaultFontStyle);
+    std::string name =
+        OrDefault(fontName, std::string(), DefaultFontName.Get(), ProgressDefaultFontName);
     TStringInfo& line = Lines[index];
     line.Number = number;
     line.Text = text;
@@ -205,8 +200,6 @@ void TProgressViewer::ChangeStringParams(std::int32_t number,
         }
         Lines[index] = copy;
         LinesLaidOut = false;
-    } catch (const platform::Exception& error) {
-        throw EProgressException("TProgressViewer.ChangeStringParams -> " + error.Message);
     } catch (const std::exception& error) {
         throw EProgressException(std::string("TProgressViewer.ChangeStringParams -> ") +
                                  error.what());
