@@ -127,29 +127,28 @@ bool PeekMessage(TMsg& msg, bool remove) {
 bool GetMessage(TMsg& msg, int timeoutMs) {
     auto queue = CurrentQueue();
     auto ready = [&] { return !queue->Messages.empty(); };
-    if (threadPump) {
-        // The outside source cannot wake the queue, so it is polled.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            RunThreadPump();
-            std::unique_lock guard(queue->Lock);
-            if (queue->Ready.wait_for(guard, std::chrono::milliseconds(10), ready)) {
-                msg = queue->Messages.front();
-                queue->Messages.pop_front();
-                return true;
-            }
-            if (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline)
-                return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // An outside source such as the thread's X connection cannot wake the
+    // queue, so with one set the queue is polled.
+    const bool polled = static_cast<bool>(threadPump);
+    for (;;) {
+        RunThreadPump();
+        std::unique_lock guard(queue->Lock);
+        bool got = true;
+        if (polled)
+            got = queue->Ready.wait_for(guard, std::chrono::milliseconds(10), ready);
+        else if (timeoutMs < 0)
+            queue->Ready.wait(guard, ready);
+        else
+            got = queue->Ready.wait_until(guard, deadline, ready);
+        if (got) {
+            msg = queue->Messages.front();
+            queue->Messages.pop_front();
+            return true;
         }
+        if (!polled || (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline))
+            return false;
     }
-    std::unique_lock guard(queue->Lock);
-    if (timeoutMs < 0)
-        queue->Ready.wait(guard, ready);
-    else if (!queue->Ready.wait_for(guard, std::chrono::milliseconds(timeoutMs), ready))
-        return false;
-    msg = queue->Messages.front();
-    queue->Messages.pop_front();
-    return true;
 }
 
 LRESULT DispatchMessage(const TMsg& msg) {
