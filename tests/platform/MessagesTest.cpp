@@ -69,3 +69,19 @@ TEST(Messages, OtherThreadsQueueGoesToItsOwner) {
     TMsg msg;
     EXPECT_FALSE(GetMessage(msg, 10));
 }
+
+TEST(Messages, AThreadWithAnOutsideSourceIsPolledUntilItDelivers) {
+    HWND window = CreateMessageWindow([](HWND, UINT, WPARAM, LPARAM) { return 0; });
+    int polls = 0;
+    SetThreadMessagePump([&] {
+        if (++polls == 3)
+            PostMessage(window, WM_USER + 1, 0, 0);
+    });
+    TMsg msg;
+    ASSERT_TRUE(GetMessage(msg, 5000));
+    EXPECT_EQ(msg.Message, WM_USER + 1);
+    EXPECT_GE(polls, 3);
+    EXPECT_FALSE(GetMessage(msg, 30));
+    SetThreadMessagePump({});
+    DestroyMessageWindow(window);
+}
