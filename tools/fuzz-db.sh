@@ -13,7 +13,7 @@ mkdir -p "$out"
 cxx="${CXX_FUZZ:-clang++}"
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -I"$root")
-sources=("$root"/db/*.cpp "$root/platform/CodePage.cpp" "$root/platform/Files.cpp")
+sources=("$root"/db/*.cpp "$root"/platform/{CodePage,DateTime,Files}.cpp)
 for target in TableReaderFuzz SqlParserFuzz; do
     "$cxx" "${flags[@]}" "$root/tests/db/fuzz/$target.cpp" "${sources[@]}" -o "$out/$target"
 done
